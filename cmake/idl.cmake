@@ -1,0 +1,19 @@
+# widl turns resources/Morvaleth.idl into the type library, the C++ header and the identifiers.
+find_program(WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
+set(MORVALETH_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "Where widl finds oaidl.idl and ocidl.idl")
+set(MORVALETH_STDOLE_DIR /usr/lib/i386-linux-gnu/wine/i386-windows CACHE PATH "Where widl finds stdole2.tlb")
+set(MORVALETH_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+set(MORVALETH_TLB ${MORVALETH_GENERATED_DIR}/Morvaleth.tlb)
+set(MORVALETH_HEADER ${MORVALETH_GENERATED_DIR}/Morvaleth.h)
+set(MORVALETH_IID_SOURCE ${MORVALETH_GENERATED_DIR}/Morvaleth_i.c)
+file(MAKE_DIRECTORY ${MORVALETH_GENERATED_DIR})
+add_custom_command(
+    OUTPUT ${MORVALETH_TLB} ${MORVALETH_HEADER} ${MORVALETH_IID_SOURCE}
+    COMMAND ${WIDL} --win32 -I${MORVALETH_WINE_IDL_DIR} -L${MORVALETH_STDOLE_DIR}
+            -t -o ${MORVALETH_TLB} -h -H ${MORVALETH_HEADER} -u -U ${MORVALETH_IID_SOURCE}
+            ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl
+    WORKING_DIRECTORY ${MORVALETH_GENERATED_DIR}
+    COMMENT "widl Morvaleth.idl"
+    VERBATIM)
+add_custom_target(morvaleth_idl DEPENDS ${MORVALETH_TLB} ${MORVALETH_HEADER} ${MORVALETH_IID_SOURCE})

@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+// The folder of the running test executable, with its trailing backslash.
+std::string ExecutableDirectory();
+// A file that the build puts beside the test executables (the DLL, copied fixtures).
+std::string BesideExecutable(const std::string& name);
+std::wstring Widen(const std::string& text);
+std::string ReadFileBytes(const std::string& path);
