@@ -1,0 +1,67 @@
+// Identity, lifetime and late binding of the Validate object.
+#include "checks/Validate.h"
+
+#include "server/ServerModule.h"
+#include "server/TypeInfoHolder.h"
+
+const InterfaceTable Validate::kInterfaces[] = {
+    {&IID_IValidate, 0},
+    {&IID_IDispatch, 0},
+    {nullptr, 0},
+};
+
+Validate::Validate() { TheServerModule().Lock(); }
+
+Validate::~Validate()
+{
+    references_ = 1;  // a stray AddRef/Release pair during teardown must not free us twice
+    TheServerModule().Unlock();
+    IUnknown** held[] = {&application_, &server_, &session_, &response_, &request_};
+    for (IUnknown** member : held) {
+        if (*member != nullptr)
+            (*member)->Release();
+    }
+}
+
+HRESULT STDMETHODCALLTYPE Validate::QueryInterface(REFIID iid, void** out)
+{
+    return FindInterface(this, kInterfaces, iid, out);
+}
+
+// Apartment-threaded: COM calls one object only from its own thread, so a plain count will do.
+ULONG STDMETHODCALLTYPE Validate::AddRef() { return static_cast<ULONG>(++references_); }
+
+ULONG STDMETHODCALLTYPE Validate::Release()
+{
+    LONG remaining = --references_;
+    if (remaining == 0)
+        delete this;
+    return static_cast<ULONG>(remaining);
+}
+
+HRESULT STDMETHODCALLTYPE Validate::GetTypeInfoCount(UINT* count)
+{
+    if (count == nullptr)
+        return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE Validate::GetTypeInfo(UINT, LCID locale, ITypeInfo** info)
+{
+    if (info == nullptr)
+        return E_POINTER;
+    return ValidateTypeInfo().GetTypeInfo(locale, info);
+}
+
+HRESULT STDMETHODCALLTYPE Validate::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale, DISPID* ids)
+{
+    return ValidateTypeInfo().GetIDsOfNames(names, count, locale, ids);
+}
+
+HRESULT STDMETHODCALLTYPE Validate::Invoke(DISPID id, REFIID, LCID locale, WORD flags, DISPPARAMS* params,
+                                           VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
+{
+    return ValidateTypeInfo().Invoke(static_cast<IValidate*>(this), id, locale, flags, params, result,
+                                     exception, argumentError);
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include <windows.h>
+#include <oaidl.h>
+
+class ServerModule;
+
+struct NameCacheEntry {
+    BSTR name;   // null when the name could not be obtained: never matches
+    int length;
+    DISPID id;
+};
+
+// The process-wide cache of one interface's type information and its member names.
+// Not reference counted: its contents go only through the shutdown callback.
+class TypeInfoHolder {
+public:
+    TypeInfoHolder(ServerModule& module, const IID& iid, const GUID& libid, WORD major, WORD minor);
+    TypeInfoHolder(const TypeInfoHolder&) = delete;
+    TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
+
+    HRESULT LoadTypeInfo(LCID locale);
+    HRESULT GetTypeInfo(LCID locale, ITypeInfo** info);
+    HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, LCID locale, DISPID* ids);
+    HRESULT Invoke(IDispatch* instance, DISPID id, LCID locale, WORD flags, DISPPARAMS* params,
+                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
+    HRESULT BuildNameCache(ITypeInfo* info);
+    static void ReleaseTypeInfo(DWORD_PTR holder);
+
+    // Seen by tests.
+    ITypeInfo* CachedTypeInfo() const { return typeInfo_; }
+    int NameCount() const { return nameCount_; }
+    const NameCacheEntry* Names() const { return names_; }
+
+private:
+    ServerModule& module_;
+    const IID& iid_;
+    const GUID& libid_;
+    WORD major_;
+    WORD minor_;
+    ITypeInfo* volatile typeInfo_ = nullptr;
+    NameCacheEntry* names_ = nullptr;
+    int nameCount_ = 0;
+    bool callbackAdded_ = false;
+};
+
+// The holder for IValidate (LIBID version 1.0), shared by every Validate object.
+TypeInfoHolder& ValidateTypeInfo();
