@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <atomic>
+
 class ServerModule;
 
 struct NameCacheEntry {
@@ -27,20 +29,29 @@ public:
     static void ReleaseTypeInfo(DWORD_PTR holder);
 
     // Seen by tests.
-    ITypeInfo* CachedTypeInfo() const { return typeInfo_; }
+    ITypeInfo* CachedTypeInfo() const { return typeInfo_.load(std::memory_order_acquire); }
     int NameCount() const { return nameCount_; }
     const NameCacheEntry* Names() const { return names_; }
+    // Test seam: publishes `info` exactly as a load from the registry would, lock, shutdown
+    // callback and all, so that fake type information can stand in for the registered library.
+    HRESULT AdoptTypeInfo(ITypeInfo* info);
 
 private:
+    HRESULT Load(LCID locale, ITypeInfo* given);
+    HRESULT LoadRegistered(LCID locale, ITypeInfo** info);
+    void Publish(ITypeInfo* info);
+    const NameCacheEntry* FindName(const OLECHAR* name, int length) const;
+    void DestroyNames();
+
     ServerModule& module_;
     const IID& iid_;
     const GUID& libid_;
     WORD major_;
     WORD minor_;
-    ITypeInfo* volatile typeInfo_ = nullptr;
+    // Release-stored after the name table is complete, so a reader that sees it needs no lock.
+    std::atomic<ITypeInfo*> typeInfo_{nullptr};
     NameCacheEntry* names_ = nullptr;
     int nameCount_ = 0;
-    bool callbackAdded_ = false;
 };
 
 // The holder for IValidate (LIBID version 1.0), shared by every Validate object.

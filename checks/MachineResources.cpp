@@ -1,0 +1,115 @@
+#include "checks/MachineResources.h"
+
+#include <mbstring.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct ThresholdRow {
+    MemoryThreshold which;
+    DWORD bytes;
+};
+
+// Fractions of 2^30 bytes, rounded down: 1.9, 0.9, 0.9 and 0.45.
+const ThresholdRow kThresholds[] = {
+    {MemoryThreshold::Max, 0x79999999},
+    {MemoryThreshold::Min, 0x39999999},
+    {MemoryThreshold::ConsoleMax, 0x39999999},
+    {MemoryThreshold::ConsoleMin, 0x1CCCCCCC},
+};
+
+const LONGLONG kFreeSpaceThreshold = 1073741824;  // 2^30
+const char kNtfs[] = "NTFS";
+const char kWhiteSpace[] = " \t\n\v\f\r";
+
+// The Windows directory, zero-filled first; false when it does not fit in 255 characters.
+bool ReadWindowsDirectory(char (&directory)[255])
+{
+    std::memset(directory, 0, sizeof directory);
+    UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+    // A path that does not fit leaves the buffer undefined: nothing then is read from it.
+    return length != 0 && length < sizeof directory;
+}
+
+}  // namespace
+
+DWORD MemoryThresholdBytes(MemoryThreshold threshold)
+{
+    for (const ThresholdRow& row : kThresholds) {
+        if (row.which == threshold)
+            return row.bytes;
+    }
+    return 0xFFFFFFFF;
+}
+
+bool MemoryReaches(DWORD totalPhysical, MemoryThreshold threshold)
+{
+    return totalPhysical >= MemoryThresholdBytes(threshold);
+}
+
+bool FreeSpaceSuffices(LONGLONG freeBytesAvailable)
+{
+    char threshold[32] = {};
+    char free[32] = {};
+    // The runtime's own formatting; the buffers hold any 64-bit number and stay terminated.
+    _snprintf(threshold, sizeof threshold - 1, "%I64d", kFreeSpaceThreshold);
+    _snprintf(free, sizeof free - 1, "%I64d", freeBytesAvailable);
+    std::size_t freeLength = std::strlen(free);
+    std::size_t thresholdLength = std::strlen(threshold);
+    if (freeLength != thresholdLength)
+        return freeLength > thresholdLength;
+    return _mbscmp(reinterpret_cast<const unsigned char*>(free),
+                   reinterpret_cast<const unsigned char*>(threshold)) >= 0;
+}
+
+bool IsNtfsName(const char* fileSystemName)
+{
+    const char* begin = fileSystemName + std::strspn(fileSystemName, kWhiteSpace);
+    std::size_t length = std::strlen(begin);
+    while (length > 0 && std::strchr(kWhiteSpace, begin[length - 1]) != nullptr)
+        --length;
+    char trimmed[256] = {};
+    if (length >= sizeof trimmed)
+        return false;
+    std::memcpy(trimmed, begin, length);
+    return _mbscmp(reinterpret_cast<const unsigned char*>(trimmed),
+                   reinterpret_cast<const unsigned char*>(kNtfs)) == 0;
+}
+
+DWORD ReadTotalPhysicalMemory()
+{
+    MEMORYSTATUS status;
+    std::memset(&status, 0, sizeof status);
+    status.dwLength = sizeof status;
+    GlobalMemoryStatus(&status);
+    return status.dwTotalPhys;
+}
+
+LONGLONG ReadFreeBytesAvailable()
+{
+    char directory[255];
+    if (!ReadWindowsDirectory(directory))
+        return 0;
+    // Preset: a failed query answers "not enough space".
+    ULARGE_INTEGER available = {}, total = {}, totalFree = {};
+    if (!GetDiskFreeSpaceExA(directory, &available, &total, &totalFree))
+        return 0;
+    return static_cast<LONGLONG>(available.QuadPart);
+}
+
+void ReadWindowsVolumeFileSystem(char (&name)[256])
+{
+    std::memset(name, 0, sizeof name);
+    char directory[255];
+    if (!ReadWindowsDirectory(directory))
+        return;
+    // The drive root, such as "C:\"; a network path makes the volume query fail.
+    char root[260] = {};
+    std::memcpy(root, directory, strnlen(directory, 3));
+    DWORD serial = 0;
+    // One byte short of the buffer, so that the name stays terminated whatever the query writes.
+    if (!GetVolumeInformationA(root, nullptr, 0, &serial, nullptr, nullptr, name, sizeof name - 1))
+        std::memset(name, 0, sizeof name);
+}

@@ -1,0 +1,199 @@
+#include "server/SelfRegistration.h"
+
+#include <comcat.h>
+
+namespace {
+
+const int kPathSize = MAX_PATH;
+
+bool Selected(const ClassEntry& row, const CLSID* filter)
+{
+    if (filter != nullptr)
+        return IsEqualGUID(*row.clsid, *filter);
+    return row.description == nullptr || row.description() == nullptr;
+}
+
+const CategoryEntry* CategoriesOf(const ClassEntry& row)
+{
+    return row.categories != nullptr ? row.categories() : nullptr;
+}
+
+// Converts and loads one candidate path; the wide path is left in `wide`.
+HRESULT LoadFrom(const char* path, wchar_t (&wide)[kPathSize], ITypeLib** typeLib)
+{
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathSize) == 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    return LoadTypeLib(wide, typeLib);
+}
+
+typedef HRESULT(WINAPI* UnRegisterTypeLibFunction)(REFGUID, WORD, WORD, LCID, SYSKIND);
+
+}  // namespace
+
+bool ReplaceExtensionWithTlb(char (&path)[MAX_PATH])
+{
+    char* dot = nullptr;
+    char* cursor = path;
+    while (*cursor != '\0') {
+        if (*cursor == '.')
+            dot = cursor;
+        cursor = CharNextA(cursor);
+    }
+    char* from = dot != nullptr ? dot : cursor;
+    const char extension[] = ".tlb";
+    if ((from - path) + static_cast<int>(sizeof extension) > kPathSize)
+        return false;
+    lstrcpynA(from, extension, sizeof extension);
+    return true;
+}
+
+HRESULT RegisterServer(ServerModule* module, BOOL registerTypeLib, const CLSID* filter)
+{
+    if (module == nullptr)
+        return E_INVALIDARG;
+    HRESULT result = S_OK;
+    for (ClassEntry* row = module->Classes(); row != nullptr && row->clsid != nullptr; ++row) {
+        if (!Selected(*row, filter))
+            continue;
+        result = row->registration(TRUE);
+        if (FAILED(result))
+            return result;
+        result = RegisterClassCategories(*row->clsid, CategoriesOf(*row), TRUE);
+        if (FAILED(result))
+            return result;
+    }
+    if (registerTypeLib)
+        result = RegisterModuleTypeLib(module);
+    return result;
+}
+
+HRESULT UnregisterServer(ServerModule* module, BOOL unregisterTypeLib, const CLSID* filter)
+{
+    if (module == nullptr)
+        return E_INVALIDARG;
+    for (ClassEntry* row = module->Classes(); row != nullptr && row->clsid != nullptr; ++row) {
+        if (!Selected(*row, filter))
+            continue;
+        row->registration(FALSE);
+        RegisterClassCategories(*row->clsid, CategoriesOf(*row), FALSE);
+    }
+    if (unregisterTypeLib)
+        UnregisterModuleTypeLib(module);
+    return S_OK;
+}
+
+HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryEntry* table, BOOL doRegister)
+{
+    if (table == nullptr)
+        return S_OK;
+    ICatRegister* manager = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
+                                reinterpret_cast<void**>(&manager))))
+        return S_OK;  // no categories manager: categories are skipped
+    for (const CategoryEntry* entry = table; entry->kind != 0; ++entry) {
+        CATID category = *entry->category;
+        if (doRegister) {
+            HRESULT result = entry->kind == 1 ? manager->RegisterClassImplCategories(clsid, 1, &category)
+                                              : manager->RegisterClassReqCategories(clsid, 1, &category);
+            if (FAILED(result)) {
+                manager->Release();
+                return result;
+            }
+        } else if (entry->kind == 1) {
+            manager->UnRegisterClassImplCategories(clsid, 1, &category);
+        } else {
+            manager->UnRegisterClassReqCategories(clsid, 1, &category);
+        }
+    }
+    manager->Release();
+    return S_OK;
+}
+
+HRESULT LoadModuleTypeLib(ServerModule* module, BSTR* path, ITypeLib** typeLib)
+{
+    if (path == nullptr || typeLib == nullptr)
+        return E_POINTER;
+    *path = nullptr;
+    *typeLib = nullptr;
+    if (module == nullptr)
+        return E_INVALIDARG;
+
+    char file[kPathSize];
+    DWORD length = GetModuleFileNameA(module->TypeLibInstance(), file, kPathSize);
+    if (length == 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    // A cut path would register some other file.
+    if (length >= static_cast<DWORD>(kPathSize))
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+
+    wchar_t wide[kPathSize];
+    ITypeLib* loaded = nullptr;
+    HRESULT result = LoadFrom(file, wide, &loaded);
+    if (FAILED(result)) {
+        if (!ReplaceExtensionWithTlb(file))
+            return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        result = LoadFrom(file, wide, &loaded);
+        if (FAILED(result))
+            return result;
+    }
+    BSTR copy = SysAllocString(wide);
+    if (copy == nullptr) {
+        loaded->Release();
+        return E_OUTOFMEMORY;
+    }
+    *path = copy;
+    *typeLib = loaded;
+    return result;
+}
+
+int DirectoryLength(const wchar_t* path)
+{
+    int length = 0;
+    for (int i = 0; path[i] != L'\0'; ++i) {
+        if (path[i] == L'\\' || path[i] == L'/' || path[i] == L':')
+            length = i + 1;
+    }
+    return length;
+}
+
+HRESULT RegisterModuleTypeLib(ServerModule* module)
+{
+    BSTR path = nullptr;
+    ITypeLib* typeLib = nullptr;
+    HRESULT result = LoadModuleTypeLib(module, &path, &typeLib);
+    if (FAILED(result))
+        return result;
+    wchar_t helpDirectory[kPathSize];
+    lstrcpynW(helpDirectory, path, kPathSize);
+    helpDirectory[DirectoryLength(helpDirectory)] = L'\0';
+    result = RegisterTypeLib(typeLib, path, helpDirectory);
+    typeLib->Release();
+    SysFreeString(path);
+    return result;
+}
+
+HRESULT UnregisterModuleTypeLib(ServerModule* module)
+{
+    BSTR path = nullptr;
+    ITypeLib* typeLib = nullptr;
+    HRESULT result = LoadModuleTypeLib(module, &path, &typeLib);
+    if (FAILED(result))
+        return result;
+    TLIBATTR* attributes = nullptr;
+    if (SUCCEEDED(typeLib->GetLibAttr(&attributes))) {
+        // Looked up at run time: an automation library without it leaves the entry in place.
+        HMODULE automation = LoadLibraryA("oleaut32.dll");
+        if (automation != nullptr) {
+            FARPROC entry = GetProcAddress(automation, "UnRegisterTypeLib");
+            if (entry != nullptr)
+                reinterpret_cast<UnRegisterTypeLibFunction>(reinterpret_cast<void*>(entry))(
+                    attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                    attributes->syskind);
+            FreeLibrary(automation);
+        }
+        typeLib->ReleaseTLibAttr(attributes);
+    }
+    typeLib->Release();
+    SysFreeString(path);
+    return result;
+}

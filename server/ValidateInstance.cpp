@@ -1,0 +1,23 @@
+#include "server/ValidateInstance.h"
+
+#include <new>
+
+#include "checks/Validate.h"
+
+HRESULT CreateValidateInstance(IUnknown* outer, REFIID iid, void** out)
+{
+    if (outer != nullptr)
+        return CLASS_E_NOAGGREGATION;
+    Validate* object = nullptr;
+    try {
+        object = new (std::nothrow) Validate();
+    } catch (...) {
+        object = nullptr;
+    }
+    if (object == nullptr)
+        return E_OUTOFMEMORY;
+    HRESULT result = object->QueryInterface(iid, out);
+    if (result != S_OK)
+        delete object;  // gives the module lock back
+    return result;
+}

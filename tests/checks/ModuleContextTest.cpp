@@ -1,0 +1,107 @@
+#include "checks/ModuleContext.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "CheckCalls.h"
+#include "FailingAllocator.h"
+
+namespace {
+
+ModuleState g_callerState = {"caller"};
+ModuleState g_otherState = {"other"};
+
+// Puts the caller's state back whatever a test does.
+class ModuleContext : public testing::Test {
+protected:
+    ModuleContext() : saved_(SwapCurrentModuleState(&g_callerState)) {}
+    ~ModuleContext() override { SwapCurrentModuleState(saved_); }
+
+private:
+    ModuleState* saved_;
+};
+
+TEST_F(ModuleContext, ScopeSwitchesAndRestores)
+{
+    {
+        ModuleContextScope scope;
+        EXPECT_EQ(LibraryModuleState(), CurrentModuleState());
+        {
+            ModuleContextScope inner(&g_otherState);
+            EXPECT_EQ(&g_otherState, CurrentModuleState());
+        }
+        EXPECT_EQ(LibraryModuleState(), CurrentModuleState());
+    }
+    EXPECT_EQ(&g_callerState, CurrentModuleState());
+}
+
+TEST_F(ModuleContext, ScopeRestoresWhenAnExceptionLeavesIt)
+{
+    try {
+        ModuleContextScope scope;
+        ModuleContextScope inner(&g_otherState);
+        throw std::runtime_error("leaves both scopes");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(&g_callerState, CurrentModuleState());
+}
+
+// The state is per thread: another thread's switch does not show here.
+TEST_F(ModuleContext, StateIsPerThread)
+{
+    struct Probe {
+        static DWORD WINAPI Run(void* seen)
+        {
+            *static_cast<ModuleState**>(seen) = CurrentModuleState();
+            ModuleContextScope scope;
+            return 0;
+        }
+    };
+    ModuleState* seen = &g_otherState;
+    HANDLE thread = CreateThread(nullptr, 0, Probe::Run, &seen, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(nullptr, seen);
+    EXPECT_EQ(&g_callerState, CurrentModuleState());
+}
+
+TEST_F(ModuleContext, EveryCheckRestoresTheCallersState)
+{
+    ValidateRef object;
+    for (const NamedFlagCheck& check : kFlagChecks) {
+        VARIANT_BOOL flag = 0;
+        EXPECT_EQ(S_OK, (object.get()->*check.check)(&flag)) << check.name;
+        EXPECT_EQ(&g_callerState, CurrentModuleState()) << check.name;
+        EXPECT_EQ(E_POINTER, (object.get()->*check.check)(nullptr)) << check.name;
+        EXPECT_EQ(&g_callerState, CurrentModuleState()) << check.name;
+    }
+    for (const NamedTextCheck& check : kTextChecks) {
+        BSTR text = nullptr;
+        EXPECT_EQ(S_OK, (object.get()->*check.check)(&text)) << check.name;
+        SysFreeString(text);
+        EXPECT_EQ(&g_callerState, CurrentModuleState()) << check.name;
+        {
+            FailingNothrowAllocations failing;
+            EXPECT_EQ(E_OUTOFMEMORY, (object.get()->*check.check)(&text)) << check.name;
+        }
+        EXPECT_EQ(&g_callerState, CurrentModuleState()) << check.name;
+    }
+}
+
+// The text checks allocate inside the call: the library's state was current then.
+TEST_F(ModuleContext, TextChecksRunInTheLibrarysState)
+{
+    ValidateRef object;
+    for (const NamedTextCheck& check : kTextChecks) {
+        BSTR text = nullptr;
+        long before = NothrowAllocations::Count();
+        EXPECT_EQ(S_OK, (object.get()->*check.check)(&text)) << check.name;
+        SysFreeString(text);
+        EXPECT_LT(before, NothrowAllocations::Count()) << check.name;
+        EXPECT_EQ(LibraryModuleState(), NothrowAllocations::StateAtLast()) << check.name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+#include "checks/SystemState.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "CheckCalls.h"
+#include "support/SavedRegistry.h"
+
+namespace {
+
+const char kAutoUpdate[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
+const char kUpdateExeVolatile[] = "SOFTWARE\\Microsoft\\Updates\\UpdateExeVolatile";
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+TEST(SystemStateDecisions, AnyOfTheThreeRebootSources)
+{
+    EXPECT_FALSE(RebootPending(0, 0, ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(RebootPending(8, 0, ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(RebootPending(7, 0, ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(RebootPending(9, 0, ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(RebootPending(0, 1, ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(RebootPending(0, 2, ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(RebootPending(0, 3, ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(RebootPending(0, 0xFFFFFFFF, ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(RebootPending(0, 0, ERROR_SUCCESS));
+    EXPECT_FALSE(RebootPending(0, 0, ERROR_MORE_DATA));
+    EXPECT_FALSE(RebootPending(0, 0, ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(RebootPending(8, 2, ERROR_SUCCESS));
+}
+
+// The group list as the token hands it out: a count, then SID pointer and attributes per entry.
+class GroupList {
+public:
+    void Add(PSID sid, DWORD attributes) { entries_.push_back({sid, attributes}); }
+    const TOKEN_GROUPS& Groups(DWORD count)
+    {
+        block_.assign(sizeof(TOKEN_GROUPS) + entries_.size() * sizeof(SID_AND_ATTRIBUTES), 0);
+        TOKEN_GROUPS* groups = reinterpret_cast<TOKEN_GROUPS*>(block_.data());
+        groups->GroupCount = count;
+        for (size_t index = 0; index < entries_.size(); ++index)
+            groups->Groups[index] = entries_[index];
+        return *groups;
+    }
+    const TOKEN_GROUPS& Groups() { return Groups(static_cast<DWORD>(entries_.size())); }
+
+private:
+    std::vector<SID_AND_ATTRIBUTES> entries_;
+    std::vector<BYTE> block_;
+};
+
+class Sids : public testing::Test {
+protected:
+    Sids()
+    {
+        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        AllocateAndInitializeSid(&nt, 2, 32, 544, 0, 0, 0, 0, 0, 0, &administrators);
+        AllocateAndInitializeSid(&nt, 2, 32, 544, 0, 0, 0, 0, 0, 0, &administratorsCopy);
+        AllocateAndInitializeSid(&nt, 2, 32, 545, 0, 0, 0, 0, 0, 0, &users);
+        AllocateAndInitializeSid(&world, 2, 32, 544, 0, 0, 0, 0, 0, 0, &otherAuthority);
+        AllocateAndInitializeSid(&nt, 3, 32, 544, 0, 0, 0, 0, 0, 0, &longer);
+    }
+    ~Sids() override
+    {
+        for (PSID sid : {administrators, administratorsCopy, users, otherAuthority, longer})
+            FreeSid(sid);
+    }
+    PSID administrators = nullptr, administratorsCopy = nullptr, users = nullptr, otherAuthority = nullptr,
+         longer = nullptr;
+};
+
+typedef Sids TokenGroupDecision;
+
+TEST_F(TokenGroupDecision, OnlyAnEnabledAdministratorsEntryCounts)
+{
+    const struct {
+        DWORD attributes;
+        bool expected;
+    } cases[] = {
+        {SE_GROUP_ENABLED, true},
+        {SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED | SE_GROUP_OWNER, true},  // Wine
+        {SE_GROUP_USE_FOR_DENY_ONLY, false},
+        {SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_OWNER | SE_GROUP_MANDATORY, false},  // a filtered token
+        {SE_GROUP_ENABLED_BY_DEFAULT, false},
+        {SE_GROUP_MANDATORY, false},
+        {0, false},
+        {0xFFFFFFFF, true},
+    };
+    for (const auto& c : cases) {
+        GroupList list;
+        list.Add(users, SE_GROUP_ENABLED);
+        list.Add(administratorsCopy, c.attributes);  // equal, not the same pointer
+        EXPECT_EQ(c.expected, GroupsHoldEnabledAdministrators(list.Groups(), administrators)) << c.attributes;
+    }
+}
+
+TEST_F(TokenGroupDecision, AbsentOrLookAlikeGroupsDoNotCount)
+{
+    GroupList none;
+    EXPECT_FALSE(GroupsHoldEnabledAdministrators(none.Groups(), administrators));
+
+    GroupList others;
+    others.Add(users, SE_GROUP_ENABLED);
+    others.Add(otherAuthority, SE_GROUP_ENABLED);  // S-1-1-32-544
+    others.Add(longer, SE_GROUP_ENABLED);          // S-1-5-32-544-0
+    EXPECT_FALSE(GroupsHoldEnabledAdministrators(others.Groups(), administrators));
+}
+
+TEST_F(TokenGroupDecision, EveryCountedEntryIsWalkedAndNoMore)
+{
+    GroupList list;
+    list.Add(administratorsCopy, SE_GROUP_USE_FOR_DENY_ONLY);
+    for (int index = 0; index < 20; ++index)
+        list.Add(users, SE_GROUP_ENABLED);
+    list.Add(administratorsCopy, SE_GROUP_ENABLED);
+    EXPECT_TRUE(GroupsHoldEnabledAdministrators(list.Groups(), administrators));
+    // The same entries, but the count stops before the enabled one.
+    EXPECT_FALSE(GroupsHoldEnabledAdministrators(list.Groups(21), administrators));
+    EXPECT_FALSE(GroupsHoldEnabledAdministrators(list.Groups(0), administrators));
+}
+
+// Against the platform. Wine's process token holds Administrators with attributes 0xF
+// (mandatory, enabled by default, enabled, owner): Wine runs programs as an elevated administrator.
+class AdministratorsToken : public Sids {
+protected:
+    static bool RunningUnderWine()
+    {
+        return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    }
+    // The process token with the Administrators group turned deny-only.
+    HANDLE DenyOnlyToken()
+    {
+        HANDLE process = nullptr, restricted = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &process))
+            return nullptr;
+        SID_AND_ATTRIBUTES disabled = {administrators, 0};
+        if (!CreateRestrictedToken(process, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted))
+            restricted = nullptr;
+        CloseHandle(process);
+        return restricted;
+    }
+};
+
+TEST_F(AdministratorsToken, IsAdminAnswersFromTheProcessToken)
+{
+    BOOL member = FALSE;
+    ASSERT_TRUE(CheckTokenMembership(nullptr, administrators, &member));
+    EXPECT_EQ(member ? 1 : 0, Flag(&IValidate::IsAdmin));
+    if (RunningUnderWine()) {
+        EXPECT_EQ(1, Flag(&IValidate::IsAdmin));
+    }
+}
+
+TEST_F(AdministratorsToken, ADenyOnlyGroupDoesNotCount)
+{
+    HANDLE restricted = DenyOnlyToken();
+    ASSERT_NE(nullptr, restricted);
+    EXPECT_FALSE(TokenHoldsEnabledAdministrators(restricted, administrators));
+    CloseHandle(restricted);
+}
+
+// A thread impersonating a token without the group changes nothing: the process token counts.
+TEST_F(AdministratorsToken, ImpersonationIsNotConsulted)
+{
+    HANDLE restricted = DenyOnlyToken();
+    ASSERT_NE(nullptr, restricted);
+    HANDLE impersonation = nullptr;
+    ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+    int before = Flag(&IValidate::IsAdmin);
+    ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+    BOOL member = TRUE;
+    CheckTokenMembership(nullptr, administrators, &member);
+    int during = Flag(&IValidate::IsAdmin);
+    RevertToSelf();
+    EXPECT_FALSE(member) << "the impersonation took no effect";
+    EXPECT_EQ(before, during);
+    CloseHandle(impersonation);
+    CloseHandle(restricted);
+}
+
+class RebootSources : public testing::Test {
+protected:
+    RebootSources()
+    {
+        autoUpdate.Remove();
+        updates.Remove();
+        renames.Delete();
+    }
+    SavedKey autoUpdate{HKEY_LOCAL_MACHINE, kAutoUpdate};
+    SavedKey updates{HKEY_LOCAL_MACHINE, kUpdateExeVolatile};
+    SavedValue renames{HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations"};
+
+    void SetRenames(DWORD bytes)
+    {
+        // A multi-string of file names; only whether it fits in 260 bytes matters.
+        std::vector<char> data(bytes, 'x');
+        for (DWORD index = 0; index < bytes; index += 50)
+            data[index] = '\0';
+        if (bytes >= 2)
+            data[bytes - 1] = data[bytes - 2] = '\0';
+        renames.Set(REG_MULTI_SZ, data.data(), bytes);
+    }
+};
+
+TEST_F(RebootSources, NothingPending)
+{
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    autoUpdate.MakeEmpty();
+    updates.MakeEmpty();
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+}
+
+TEST_F(RebootSources, AutomaticUpdates)
+{
+    autoUpdate.SetDword("AUState", 8);
+    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    autoUpdate.SetDword("AUState", 7);
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    autoUpdate.SetDword("AUState", 8);
+    SetRenames(2000);  // does not count, and does not hide the first source
+    updates.SetDword("Flags", 3);
+    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    autoUpdate.MakeUnreadable();
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+}
+
+TEST_F(RebootSources, UpdateFlags)
+{
+    const struct {
+        DWORD flags;
+        int expected;
+    } cases[] = {{1, 1}, {2, 1}, {3, 0}, {0, 0}, {0x101, 0}};
+    for (const auto& c : cases) {
+        updates.SetDword("Flags", c.flags);
+        EXPECT_EQ(c.expected, Flag(&IValidate::IsRebootPending)) << c.flags;
+    }
+    updates.SetDword("Flags", 1);
+    updates.MakeUnreadable();
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+}
+
+TEST_F(RebootSources, PendingFileRenameOperations)
+{
+    SetRenames(100);
+    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    SetRenames(260);
+    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    SetRenames(261);
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    SetRenames(2000);
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    renames.Set(REG_MULTI_SZ, "", 0);  // present and empty
+    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    renames.Delete();
+    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// The interpreter's entry, run on the test executable's own scripts (registrar_tests.rc).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RegistrarFixture.h"
+#include "registrar/RunRegistrationScript.h"
+#include "support/ScratchKey.h"
+#include "support/TaskAllocatorSpy.h"
+
+namespace {
+
+using Lines = std::set<std::string>;
+
+std::string ModuleFileName(HMODULE module)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(module, path, MAX_PATH);
+    return path;
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char shortPath[MAX_PATH] = {};
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? shortPath : std::string();
+}
+
+std::string DoubleQuotes(const std::string& text)
+{
+    std::string doubled;
+    for (char c : text)
+        doubled += c == '\'' ? std::string("''") : std::string(1, c);
+    return doubled;
+}
+
+class RunRegistrationScriptTest : public testing::Test {
+protected:
+    RedirectedRoots roots;
+    HKEY Classes() const { return roots.Scratch(); }
+    std::string Registered() const { return GetStringValue(Classes(), "RegistrarModule", nullptr); }
+};
+
+TEST_F(RunRegistrationScriptTest, ModuleIsTheShortPathOfTheModulesFile)
+{
+    ModuleScope module(GetModuleHandleA(nullptr));
+    std::string full = ModuleFileName(nullptr);
+    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    EXPECT_EQ(ShortPath(full), Registered());
+    EXPECT_EQ((Lines{"RegistrarModule", "RegistrarModule|@=sz:" + ShortPath(full)}), Tree(Classes()));
+    ASSERT_EQ(S_OK, RunRegistrationScript(201, FALSE, nullptr));
+    EXPECT_EQ(Lines{}, Tree(Classes()));
+}
+
+TEST_F(RunRegistrationScriptTest, QuotesOfTheModulePathAreDoubled)
+{
+    ModuleCopy copy({"Long Folder Name", "O'K"});
+    ASSERT_NE(nullptr, copy.Handle());
+    ModuleScope module(copy.Handle());
+    std::string shortPath = ShortPath(Narrow(copy.Path()));
+    ASSERT_NE(std::string::npos, shortPath.find("\\O'K\\")) << shortPath;
+
+    ASSERT_EQ(S_OK, RunRegistrationScript(202, TRUE, nullptr));
+    EXPECT_EQ(DoubleQuotes(shortPath), GetStringValue(Classes(), "RegistrarModule", "Raw"));
+    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    EXPECT_EQ(shortPath, Registered());
+    EXPECT_NE(Narrow(copy.Path()), shortPath);
+    ASSERT_EQ(S_OK, RunRegistrationScript(201, FALSE, nullptr));
+    EXPECT_EQ(Lines{}, Tree(Classes()));
+}
+
+TEST_F(RunRegistrationScriptTest, ModuleIsTheFullPathWhenThereIsNoShortForm)
+{
+    // Forty folders "a b": the short form of each is longer than the name, and the whole
+    // short path no longer fits, so GetShortPathNameA fails (Wine makes 8.3 names by hash).
+    ModuleCopy copy(std::vector<std::string>(40, "a b"));
+    ASSERT_NE(nullptr, copy.Handle());
+    std::string full = Narrow(copy.Path());
+    if (!ShortPath(full).empty())
+        GTEST_SKIP() << "this file system has a short form for " << full;
+    ModuleScope module(copy.Handle());
+    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    EXPECT_EQ(full, Registered());
+}
+
+TEST_F(RunRegistrationScriptTest, ModulePathThatDoesNotFitWritesNothing)
+{
+    ModuleCopy copy(std::vector<std::string>(6, std::string(48, 'f')));
+    ASSERT_NE(nullptr, copy.Handle());
+    ASSERT_GE(copy.Path().size(), static_cast<size_t>(MAX_PATH));
+    ModuleScope module(copy.Handle());
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), RunRegistrationScript(201, TRUE, nullptr));
+    EXPECT_EQ(Lines{}, Tree(Classes()));
+}
+
+TEST_F(RunRegistrationScriptTest, MissingScriptFailsWithTheLoadersError)
+{
+    ModuleScope module(GetModuleHandleA(nullptr));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), RunRegistrationScript(299, TRUE, nullptr));
+    // Only the low 16 bits name the resource.
+    EXPECT_EQ(S_OK, RunRegistrationScript(0x10000 + 201, TRUE, nullptr));
+    Lines expected{"RegistrarModule", "RegistrarModule|@=sz:" + ShortPath(ModuleFileName(nullptr))};
+    EXPECT_EQ(expected, Tree(Classes()));
+}
+
+TEST_F(RunRegistrationScriptTest, ExtraVariablesFollowModuleUnchanged)
+{
+    ModuleScope module(GetModuleHandleA(nullptr));
+    // No quote of theirs is doubled: the caller writes them as the script needs them.
+    const ScriptVariablePair extra[] = {
+        {L"First", L"it''s %Second%"}, {L"second", L"2"}, {L"Module", L"never"}, {nullptr, L"end"}};
+    ASSERT_EQ(S_OK, RunRegistrationScript(203, TRUE, extra));
+    EXPECT_EQ("it's %Second%|2|" + ShortPath(ModuleFileName(nullptr)),
+              GetStringValue(Classes(), "RegistrarExtra", nullptr));
+    // A variable that was never given fails where the script names it.
+    const ScriptVariablePair partial[] = {{L"First", L"1"}, {nullptr, nullptr}};
+    EXPECT_EQ(DISP_E_EXCEPTION, RunRegistrationScript(203, FALSE, partial));
+    EXPECT_EQ(S_OK, RunRegistrationScript(203, FALSE, extra));
+    EXPECT_EQ(Lines{}, Tree(Classes()));
+}
+
+TEST_F(RunRegistrationScriptTest, NulInsideTheResourceEndsTheScript)
+{
+    ModuleScope module(GetModuleHandleA(nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(204, TRUE, nullptr));
+    EXPECT_EQ(Lines{"BeforeNul"}, Tree(Classes()));
+}
+
+TEST_F(RunRegistrationScriptTest, NoActiveModuleIsUnexpected)
+{
+    EXPECT_EQ(E_UNEXPECTED, RunRegistrationScript(201, TRUE, nullptr));
+}
+
+TEST_F(RunRegistrationScriptTest, EveryRefusedAllocationFailsWritingNothing)
+{
+    ModuleScope module(GetModuleHandleA(nullptr));
+    TaskAllocatorSpy& spy = TaskAllocatorSpy::Instance();
+    ASSERT_EQ(S_OK, spy.Register());
+    long refused = 0;
+    for (;; ++refused) {
+        spy.Reset(refused);
+        HRESULT result = RunRegistrationScript(201, TRUE, nullptr);
+        if (!spy.Refused()) {
+            spy.Reset();
+            EXPECT_EQ(S_OK, result);
+            break;
+        }
+        EXPECT_EQ(E_OUTOFMEMORY, result) << "allocation " << refused;
+        EXPECT_EQ(Lines{}, Tree(Classes())) << "allocation " << refused;
+        EXPECT_EQ(0u, spy.Outstanding()) << "allocation " << refused;
+    }
+    EXPECT_EQ(0u, spy.Outstanding());
+    spy.Revoke();
+    // Module (name, value, entry, table), the text, the expansion (output, name, value)
+    EXPECT_EQ(8, refused);
+}
+
+}  // namespace

@@ -1,0 +1,7 @@
+#pragma once
+#include <string>
+
+// Runs a command line, waits for it (at most `seconds`) and returns its exit code, or -1.
+int RunProcess(const std::string& commandLine, int seconds = 120);
+// The same, collecting what the program writes to its standard output and error.
+int RunProcessCapture(const std::string& commandLine, std::string& output, int seconds = 120);

@@ -1,0 +1,13 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Checks.h"
+
+// An aligned two-column table: check, answer (true/false or the text).
+void PrintTable(std::FILE* out, const std::vector<Answer>& answers);
+// One JSON object: check names as keys, Booleans as true/false, texts as strings (ASCII, \u escapes).
+void PrintJson(std::FILE* out, const std::vector<Answer>& answers);
+std::string JsonString(const std::wstring& text);
+std::string ToAnsi(const std::wstring& text);
