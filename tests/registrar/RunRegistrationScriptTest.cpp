@@ -56,15 +56,16 @@ TEST_F(RunRegistrationScriptTest, QuotesOfTheModulePathAreDoubled)
 {
     ModuleCopy copy({"Long Folder Name", "O'K"});
     ASSERT_NE(nullptr, copy.Handle());
-    ModuleScope module(copy.Handle());
     std::string shortPath = ShortPath(Narrow(copy.Path()));
+    if (shortPath.empty() || shortPath.find(' ') != std::string::npos)
+        GTEST_SKIP() << "this file system makes no 8.3 names";
     ASSERT_NE(std::string::npos, shortPath.find("\\O'K\\")) << shortPath;
+    ModuleScope module(copy.Handle());
 
     ASSERT_EQ(S_OK, RunRegistrationScript(202, TRUE, nullptr));
     EXPECT_EQ(DoubleQuotes(shortPath), GetStringValue(Classes(), "RegistrarModule", "Raw"));
     ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
     EXPECT_EQ(shortPath, Registered());
-    EXPECT_NE(Narrow(copy.Path()), shortPath);
     ASSERT_EQ(S_OK, RunRegistrationScript(201, FALSE, nullptr));
     EXPECT_EQ(Lines{}, Tree(Classes()));
 }
@@ -86,7 +87,8 @@ TEST_F(RunRegistrationScriptTest, ModuleIsTheFullPathWhenThereIsNoShortForm)
 TEST_F(RunRegistrationScriptTest, ModulePathThatDoesNotFitWritesNothing)
 {
     ModuleCopy copy(std::vector<std::string>(6, std::string(48, 'f')));
-    ASSERT_NE(nullptr, copy.Handle());
+    if (copy.Handle() == nullptr)
+        GTEST_SKIP() << "no module can be loaded from a path this long here (Wine can)";
     ASSERT_GE(copy.Path().size(), static_cast<size_t>(MAX_PATH));
     ModuleScope module(copy.Handle());
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), RunRegistrationScript(201, TRUE, nullptr));
