@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "CheckCalls.h"
-#include "FailingAllocator.h"
+#include "support/CountingAllocator.h"
 
 namespace {
 
@@ -54,12 +55,15 @@ TEST(CheckResult, NullLocationAndAllocationFailure)
     EXPECT_EQ(E_POINTER, WriteText(nullptr, "x"));
 
     BSTR text = reinterpret_cast<BSTR>(1);
-    long before = NothrowAllocations::Count();
+    HRESULT result;
+    long allocations;
     {
-        FailingNothrowAllocations failing;
-        EXPECT_EQ(E_OUTOFMEMORY, WriteText(&text, "Windows 2003"));
+        AllocationWindow failing(-1);
+        result = WriteText(&text, "Windows 2003");
+        allocations = failing.Count();
     }
-    EXPECT_EQ(before + 1, NothrowAllocations::Count()) << "the conversion buffer must come from nothrow new";
+    EXPECT_EQ(E_OUTOFMEMORY, result);
+    EXPECT_EQ(1, allocations) << "the conversion buffer must come from the product's allocator";
     EXPECT_EQ(nullptr, text);
 }
 
@@ -71,7 +75,7 @@ TEST(CheckResult, TextChecksReportAllocationFailure)
         BSTR text = reinterpret_cast<BSTR>(1);
         HRESULT result;
         {
-            FailingNothrowAllocations failing;
+            AllocationWindow failing(-1);
             result = (object.get()->*check.check)(&text);
         }
         EXPECT_EQ(E_OUTOFMEMORY, result) << check.name;
@@ -85,10 +89,17 @@ TEST(CheckResult, ChecksRefuseANullLocation)
     ValidateRef object;
     for (const NamedFlagCheck& check : kFlagChecks)
         EXPECT_EQ(E_POINTER, (object.get()->*check.check)(nullptr)) << check.name;
-    long before = NothrowAllocations::Count();
-    for (const NamedTextCheck& check : kTextChecks)
-        EXPECT_EQ(E_POINTER, (object.get()->*check.check)(nullptr)) << check.name;
-    EXPECT_EQ(before, NothrowAllocations::Count()) << "no text is composed for nowhere";
+    long allocations;
+    HRESULT results[32];
+    {
+        AllocationWindow counting;
+        for (size_t i = 0; i < std::size(kTextChecks); ++i)
+            results[i] = (object.get()->*kTextChecks[i].check)(nullptr);
+        allocations = counting.Count();
+    }
+    for (size_t i = 0; i < std::size(kTextChecks); ++i)
+        EXPECT_EQ(E_POINTER, results[i]) << kTextChecks[i].name;
+    EXPECT_EQ(0, allocations) << "no text is composed for nowhere";
 }
 
 }  // namespace

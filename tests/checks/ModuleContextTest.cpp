@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "CheckCalls.h"
-#include "FailingAllocator.h"
+#include "support/CountingAllocator.h"
 
 namespace {
 
@@ -83,25 +83,39 @@ TEST_F(ModuleContext, EveryCheckRestoresTheCallersState)
         SysFreeString(text);
         EXPECT_EQ(&g_callerState, CurrentModuleState()) << check.name;
         {
-            FailingNothrowAllocations failing;
-            EXPECT_EQ(E_OUTOFMEMORY, (object.get()->*check.check)(&text)) << check.name;
+            AllocationWindow failing(-1);
+            HRESULT result = (object.get()->*check.check)(&text);
+            failing.Close();
+            EXPECT_EQ(E_OUTOFMEMORY, result) << check.name;
         }
         EXPECT_EQ(&g_callerState, CurrentModuleState()) << check.name;
     }
 }
 
+ModuleState* g_stateAtAllocation = nullptr;
+void RecordState(std::size_t) { g_stateAtAllocation = CurrentModuleState(); }
+
 // The text checks allocate inside the call: the library's state was current then.
 TEST_F(ModuleContext, TextChecksRunInTheLibrarysState)
 {
     ValidateRef object;
+    SetAllocationObserver(RecordState);
     for (const NamedTextCheck& check : kTextChecks) {
         BSTR text = nullptr;
-        long before = NothrowAllocations::Count();
-        EXPECT_EQ(S_OK, (object.get()->*check.check)(&text)) << check.name;
+        g_stateAtAllocation = nullptr;
+        HRESULT result;
+        long allocations;
+        {
+            AllocationWindow counting;
+            result = (object.get()->*check.check)(&text);
+            allocations = counting.Count();
+        }
         SysFreeString(text);
-        EXPECT_LT(before, NothrowAllocations::Count()) << check.name;
-        EXPECT_EQ(LibraryModuleState(), NothrowAllocations::StateAtLast()) << check.name;
+        EXPECT_EQ(S_OK, result) << check.name;
+        EXPECT_LT(0, allocations) << check.name;
+        EXPECT_EQ(LibraryModuleState(), g_stateAtAllocation) << check.name;
     }
+    SetAllocationObserver(nullptr);
 }
 
 }  // namespace

@@ -28,8 +28,6 @@ std::string ShortPath(const std::string& path)
     return length > 0 && length < MAX_PATH ? std::string(buffer) : path;
 }
 
-int Regsvr32(const std::string& flags) { return RunProcess("regsvr32.exe " + flags + " \"" + DllPath() + "\""); }
-
 std::vector<std::string> ClassEntries()
 {
     std::vector<std::string> all;

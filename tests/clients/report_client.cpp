@@ -21,11 +21,6 @@ namespace {
 const std::string kClassKey = "CLSID\\{E3541FCC-DCF0-4045-898B-2795D6CD0E87}";
 const char* const kClassKeys[] = {"Morvaleth.Validate.7", "Morvaleth.Validate", "CLSID\\{E3541FCC-DCF0-4045-898B-2795D6CD0E87}"};
 
-int Regsvr32(const std::string& flags)
-{
-    return RunProcess("regsvr32.exe " + flags + " \"" + BesideExecutable("Morvaleth.DLL") + "\"");
-}
-
 int Report(const std::string& arguments, std::string& output)
 {
     return RunProcessCapture("\"" + BesideExecutable("morvaleth-report.exe") + "\" " + arguments, output);

@@ -15,20 +15,6 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text)
-{
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(length > 0 ? length - 1 : 0, '\0');
-    if (length > 1)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
-    return narrow;
-}
-
-int Regsvr32(const std::string& flags)
-{
-    return RunProcess("regsvr32.exe " + flags + " \"" + BesideExecutable("Morvaleth.DLL") + "\"");
-}
-
 class ScriptClient : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(0, Regsvr32("/s")); }

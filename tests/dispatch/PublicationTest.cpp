@@ -2,7 +2,7 @@
 // cost afterwards; with fake type information standing in for the registered library.
 #include <vector>
 
-#include "CountingAllocator.h"
+#include "support/CountingAllocator.h"
 #include "DispatchSupport.h"
 #include "FakeHolderFixture.h"
 

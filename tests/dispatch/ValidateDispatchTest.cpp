@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "CountingAllocator.h"
+#include "support/CountingAllocator.h"
 #include "DispatchSupport.h"
 #include "checks/Validate.h"
 #include "server/ServerModule.h"

@@ -234,15 +234,6 @@ ModuleCopy::~ModuleCopy()
         RemoveDirectoryW(LongPath(*folder).c_str());
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-    return narrow;
-}
-
 std::wstring GetWideValue(HKEY root, const std::string& path, const char* name)
 {
     HKEY key = nullptr;

@@ -1,4 +1,5 @@
 #pragma once
+#include "support/Paths.h"
 #include <windows.h>
 
 #include <set>
@@ -71,6 +72,5 @@ private:
     HMODULE module_ = nullptr;
 };
 
-std::string Narrow(const std::wstring& text);
 // The key's string value read as UTF-16 (the name in the ANSI code page); empty when missing.
 std::wstring GetWideValue(HKEY root, const std::string& path, const char* name);

@@ -2,7 +2,7 @@
 #include "server/CachedClassFactory.h"
 #include "server/ServerModule.h"
 #include "server/ValidateInstance.h"
-#include "support/AllocationFaults.h"
+#include "support/CountingAllocator.h"
 
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
@@ -156,7 +156,7 @@ TEST_F(LifetimeTest, AllocationFailureMakesNothingAndTakesNoLock)
     LONG locks = Locks();
     void* out = reinterpret_cast<void*>(1);
     {
-        RefuseAllocations refuse;
+        AllocationWindow refuse(-1);
         EXPECT_EQ(E_OUTOFMEMORY, factory->CreateInstance(nullptr, IID_IValidate, &out));
         EXPECT_EQ(nullptr, out);
         EXPECT_EQ(E_OUTOFMEMORY, CreateClassFactory(CreateValidateInstance, IID_IClassFactory, &out));

@@ -3,7 +3,7 @@
 #include "server/ClassTable.h"
 #include "server/ServerModule.h"
 #include "server/ValidateInstance.h"
-#include "support/AllocationFaults.h"
+#include "support/CountingAllocator.h"
 
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
@@ -93,7 +93,7 @@ TEST_F(ModuleTest, ShutdownCallbacksRunNewestFirstOncePerAddition)
 TEST_F(ModuleTest, ShutdownCallbackThatCannotBeAllocatedIsNotAdded)
 {
     {
-        RefuseAllocations refuse;
+        AllocationWindow refuse(-1);
         EXPECT_EQ(E_OUTOFMEMORY, module.AddShutdownCallback(Record, 'x'));
     }
     ASSERT_EQ(S_OK, module.AddShutdownCallback(Record, 'y'));
@@ -161,7 +161,7 @@ TEST_F(ModuleTest, AllocationFailureOfTheClassObject)
     LONG locks = TheServerModule().LockCount();
     void* out = reinterpret_cast<void*>(1);
     {
-        RefuseAllocations refuse;
+        AllocationWindow refuse(-1);
         EXPECT_EQ(E_OUTOFMEMORY, ServerModule::FindClassObject(&module, CLSID_Validate, IID_IClassFactory, &out));
     }
     EXPECT_EQ(nullptr, out);

@@ -1,5 +1,7 @@
 #include "support/Process.h"
 
+#include "support/Paths.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -59,4 +61,9 @@ int RunProcess(const std::string& commandLine, int seconds) { return Run(command
 int RunProcessCapture(const std::string& commandLine, std::string& output, int seconds)
 {
     return Run(commandLine, &output, seconds);
+}
+
+int Regsvr32(const std::string& flags)
+{
+    return RunProcess("regsvr32.exe " + flags + " \"" + BesideExecutable("Morvaleth.DLL") + "\"");
 }

@@ -5,3 +5,5 @@
 int RunProcess(const std::string& commandLine, int seconds = 120);
 // The same, collecting what the program writes to its standard output and error.
 int RunProcessCapture(const std::string& commandLine, std::string& output, int seconds = 120);
+// regsvr32 with `flags` ("/s", "/s /u") on the Morvaleth.DLL beside the test executable.
+int Regsvr32(const std::string& flags);

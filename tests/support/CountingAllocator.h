@@ -20,3 +20,7 @@ public:
 private:
     bool open_ = true;
 };
+
+// Called at every allocation inside a window (null: none), for tests that look at the state in
+// which the product allocates.
+void SetAllocationObserver(void (*observer)(std::size_t size));

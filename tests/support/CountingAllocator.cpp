@@ -1,6 +1,6 @@
 // Replaces the global allocator of the test executable; the product code linked into it
 // allocates through these, so tests can count its allocations and make one fail.
-#include "CountingAllocator.h"
+#include "support/CountingAllocator.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -12,11 +12,14 @@ std::atomic<bool> g_counting{false};
 std::atomic<long> g_count{0};
 std::atomic<long> g_failAt{0};
 std::atomic<std::size_t> g_sizes[kRecorded];
+std::atomic<void (*)(std::size_t)> g_observer{nullptr};
 
 void* Allocate(std::size_t size)
 {
     if (g_counting.load()) {
         long n = ++g_count;
+        if (auto observer = g_observer.load())
+            observer(size);
         if (n <= kRecorded)
             g_sizes[n - 1].store(size);
         long failAt = g_failAt.load();
@@ -62,6 +65,8 @@ long AllocationWindow::CountOfSize(std::size_t size) const
         found += g_sizes[i].load() == size ? 1 : 0;
     return found;
 }
+
+void SetAllocationObserver(void (*observer)(std::size_t)) { g_observer = observer; }
 
 void* operator new(std::size_t size) { return AllocateOrThrow(size); }
 void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
