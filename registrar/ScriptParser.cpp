@@ -85,6 +85,9 @@ HRESULT ScriptParser::Apply(LPCSTR text, const ScriptVariables& variables, BOOL 
         if (FAILED(result))
             break;
         LPCSTR blockStart = cursor_;
+        pathLength_ = 0;
+        path_[0] = '\0';
+        created_.Clear();  // earlier root blocks stay applied
         result = ApplyBlock(root, doRegister, FALSE);
         if (FAILED(result)) {
             if (doRegister) {
@@ -93,6 +96,9 @@ HRESULT ScriptParser::Apply(LPCSTR text, const ScriptVariables& variables, BOOL 
                 cursor_ = blockStart;
                 ApplyBlock(root, FALSE, FALSE);
                 undoLimit_ = nullptr;
+                // What the unregister pass spares (marks, a walk out of step with the registry)
+                // the block still made: it goes too.
+                created_.RemoveAll(root);
             }
             break;
         }
@@ -155,9 +161,17 @@ HRESULT ScriptParser::RegisterEntry(Block& block)
     if (FAILED(result = CheckKeyName(token_)))
         return result;
     if (block.current.Open(block.parent, token_, KEY_ALL_ACCESS) != ERROR_SUCCESS &&
-        block.current.Open(block.parent, token_, KEY_READ) != ERROR_SUCCESS &&
-        block.current.Create(block.parent, token_) != ERROR_SUCCESS)
-        return DISP_E_EXCEPTION;
+        block.current.Open(block.parent, token_, KEY_READ) != ERROR_SUCCESS) {
+        if (block.current.Create(block.parent, token_) != ERROR_SUCCESS)
+            return DISP_E_EXCEPTION;
+        if (FAILED(result = RecordCreated(token_))) {
+            // Unrecorded, the key could outlive the undo: it goes now.
+            block.current.Close();
+            RegDeleteKeyA(block.parent, token_);
+            return result;
+        }
+    }
+    lstrcpyA(block.keyName, token_);
     if (FAILED(result = ReadToken(token_)))
         return result;
     if (token_[0] == '=' && FAILED(result = WriteValue(block.current.Handle(), nullptr, token_)))
@@ -172,10 +186,32 @@ HRESULT ScriptParser::ApplySubBlock(Block& block)
     // After "Delete" or "Val" with no key of this block open there is no key to go beneath.
     if (block.current.Handle() == nullptr)
         return DISP_E_EXCEPTION;
+    int outer = pathLength_;
+    pathLength_ = AppendName(outer, block.keyName);
     HRESULT result = ApplyBlock(block.current.Handle(), TRUE, FALSE);
+    pathLength_ = outer;
+    path_[outer] = '\0';
     if (FAILED(result))
         return result;
     return ReadToken(token_);
+}
+
+int ScriptParser::AppendName(int length, LPCSTR name)
+{
+    // Depth and name length are bounded, so the path always fits.
+    if (length > 0)
+        path_[length++] = '\\';
+    lstrcpyA(path_ + length, name);
+    return length + lstrlenA(name);
+}
+
+HRESULT ScriptParser::RecordCreated(LPCSTR name)
+{
+    int outer = pathLength_;
+    AppendName(outer, name);
+    HRESULT result = created_.Add(path_);
+    path_[outer] = '\0';
+    return result;
 }
 
 HRESULT ScriptParser::UnregisterEntry(Block& block)

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "registrar/CreatedKeys.h"
 #include "registrar/ScriptVariables.h"
 
 // Applies a registration script to the registry. The register pass creates the keys and
@@ -17,7 +18,8 @@ public:
     ScriptParser& operator=(const ScriptParser&) = delete;
 
     // Expands `text` with `variables`, then walks it in the register pass (doRegister
-    // non-zero) or the unregister pass. A root block that fails to register is undone.
+    // non-zero) or the unregister pass. A root block that fails to register is undone: walked
+    // in the unregister pass, then every key that it created and that is still there removed.
     HRESULT Apply(LPCSTR text, const ScriptVariables& variables, BOOL doRegister);
 
 private:
@@ -26,6 +28,8 @@ private:
     HRESULT ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly);
     HRESULT RegisterEntry(Block& block);
     HRESULT ApplySubBlock(Block& block);
+    int AppendName(int length, LPCSTR name);
+    HRESULT RecordCreated(LPCSTR name);
     HRESULT UnregisterEntry(Block& block);
     HRESULT UnregisterKey(Block& block);
     HRESULT RemoveUnusedKey(Block& block);
@@ -41,4 +45,8 @@ private:
     LPCSTR undoLimit_ = nullptr;   // an undo walk ends where the register pass failed
     int depth_ = 0;
     char token_[kTokenSize] = {};
+    // Where the register pass is, beneath the root of its block: "A\\B" in the block of B.
+    char path_[kMaxDepth * kNameSize] = {};
+    int pathLength_ = 0;
+    CreatedKeys created_;
 };

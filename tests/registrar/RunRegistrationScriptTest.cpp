@@ -153,8 +153,9 @@ TEST_F(RunRegistrationScriptTest, EveryRefusedAllocationFailsWritingNothing)
     }
     EXPECT_EQ(0u, spy.Outstanding());
     spy.Revoke();
-    // Module (name, value, entry, table), the text, the expansion (output, name, value)
-    EXPECT_EQ(8, refused);
+    // Module (name, value, entry, table), the text, the expansion (output, name, value), the
+    // record of created keys (table, the one key's path)
+    EXPECT_EQ(10, refused);
 }
 
 }  // namespace
