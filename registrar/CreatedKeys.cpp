@@ -8,7 +8,14 @@ CreatedKeys::~CreatedKeys()
     CoTaskMemFree(paths_);
 }
 
-HRESULT CreatedKeys::Add(LPCSTR path)
+HRESULT CreatedKeys::Add(LPCSTR path) { return Record('K', path, ""); }
+
+HRESULT CreatedKeys::AddValue(LPCSTR keyPath, LPCSTR valueName)
+{
+    return Record('V', keyPath, valueName != nullptr ? valueName : "");
+}
+
+HRESULT CreatedKeys::Record(char kind, LPCSTR path, LPCSTR valueName)
 {
     if (count_ == room_) {
         UINT room = room_ == 0 ? 16 : room_ * 2;
@@ -21,11 +28,14 @@ HRESULT CreatedKeys::Add(LPCSTR path)
         paths_ = grown;
         room_ = room;
     }
-    int size = lstrlenA(path) + 1;
-    LPSTR copy = static_cast<LPSTR>(CoTaskMemAlloc(size));
+    int pathSize = lstrlenA(path) + 1;
+    int nameSize = lstrlenA(valueName) + 1;
+    LPSTR copy = static_cast<LPSTR>(CoTaskMemAlloc(1 + pathSize + nameSize));
     if (copy == nullptr)
         return E_OUTOFMEMORY;
-    lstrcpynA(copy, path, size);
+    copy[0] = kind;
+    lstrcpynA(copy + 1, path, pathSize);
+    lstrcpynA(copy + 1 + pathSize, valueName, nameSize);
     paths_[count_++] = copy;
     return S_OK;
 }
@@ -33,8 +43,19 @@ HRESULT CreatedKeys::Add(LPCSTR path)
 void CreatedKeys::RemoveAll(HKEY root)
 {
     // A key made by the pass has only subkeys made after it, so they go first.
-    for (UINT i = count_; i-- > 0;)
-        RegDeleteKeyA(root, paths_[i]);
+    for (UINT i = count_; i-- > 0;) {
+        LPCSTR path = paths_[i] + 1;
+        if (paths_[i][0] == 'K') {
+            RegDeleteKeyA(root, path);
+            continue;
+        }
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            LPCSTR name = path + lstrlenA(path) + 1;
+            RegDeleteValueA(key, name[0] != '\0' ? name : nullptr);
+            RegCloseKey(key);
+        }
+    }
     Clear();
 }
 

@@ -153,7 +153,7 @@ HRESULT ScriptParser::RegisterEntry(Block& block)
             return result;
         if (token_[0] != '=')
             return DISP_E_EXCEPTION;
-        if (FAILED(result = WriteValue(block.parent, block.valueName, token_)))
+        if (FAILED(result = WriteRecordedValue(block.parent, nullptr, block.valueName, token_)))
             return result;
         return ApplySubBlock(block);
     }
@@ -174,7 +174,8 @@ HRESULT ScriptParser::RegisterEntry(Block& block)
     lstrcpyA(block.keyName, token_);
     if (FAILED(result = ReadToken(token_)))
         return result;
-    if (token_[0] == '=' && FAILED(result = WriteValue(block.current.Handle(), nullptr, token_)))
+    if (token_[0] == '=' &&
+        FAILED(result = WriteRecordedValue(block.current.Handle(), block.keyName, nullptr, token_)))
         return result;
     return ApplySubBlock(block);
 }
@@ -203,6 +204,23 @@ int ScriptParser::AppendName(int length, LPCSTR name)
         path_[length++] = '\\';
     lstrcpyA(path_ + length, name);
     return length + lstrlenA(name);
+}
+
+// Writes a value and, when it is new, records it so that a failed block can take it back.
+HRESULT ScriptParser::WriteRecordedValue(HKEY key, LPCSTR keyName, LPCSTR valueName, LPSTR token)
+{
+    bool existed = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    HRESULT result = WriteValue(key, valueName, token);
+    if (FAILED(result) || existed)
+        return result;
+    int outer = pathLength_;
+    if (keyName != nullptr)
+        AppendName(outer, keyName);
+    result = created_.AddValue(path_, valueName);
+    path_[outer] = '\0';
+    if (FAILED(result))
+        RegDeleteValueA(key, valueName);  // unrecorded, it could outlive the undo
+    return result;
 }
 
 HRESULT ScriptParser::RecordCreated(LPCSTR name)

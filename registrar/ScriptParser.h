@@ -30,6 +30,7 @@ private:
     HRESULT ApplySubBlock(Block& block);
     int AppendName(int length, LPCSTR name);
     HRESULT RecordCreated(LPCSTR name);
+    HRESULT WriteRecordedValue(HKEY key, LPCSTR keyName, LPCSTR valueName, LPSTR token);
     HRESULT UnregisterEntry(Block& block);
     HRESULT UnregisterKey(Block& block);
     HRESULT RemoveUnusedKey(Block& block);
