@@ -146,13 +146,8 @@ HRESULT ScriptParser::RegisterEntry(Block& block)
             return result;
     }
     if (IsKeyword(token_, ScriptKeyword::Val)) {
-        if (FAILED(result = ReadToken(token_)) || FAILED(result = CheckValueName(token_)))
+        if (FAILED(result = ReadValueEntry(block)))
             return result;
-        lstrcpyA(block.valueName, token_);
-        if (FAILED(result = ReadToken(token_)))
-            return result;
-        if (token_[0] != '=')
-            return DISP_E_EXCEPTION;
         if (FAILED(result = WriteRecordedValue(block.parent, nullptr, block.valueName, token_)))
             return result;
         return ApplySubBlock(block);
@@ -206,6 +201,18 @@ int ScriptParser::AppendName(int length, LPCSTR name)
     return length + lstrlenA(name);
 }
 
+// After "Val": the value name into the block, then the token that must begin with "=".
+HRESULT ScriptParser::ReadValueEntry(Block& block)
+{
+    HRESULT result = ReadToken(token_);
+    if (FAILED(result) || FAILED(result = CheckValueName(token_)))
+        return result;
+    lstrcpyA(block.valueName, token_);
+    if (FAILED(result = ReadToken(token_)))
+        return result;
+    return token_[0] == '=' ? S_OK : DISP_E_EXCEPTION;
+}
+
 // Writes a value and, when it is new, records it so that a failed block can take it back.
 HRESULT ScriptParser::WriteRecordedValue(HKEY key, LPCSTR keyName, LPCSTR valueName, LPSTR token)
 {
@@ -246,13 +253,8 @@ HRESULT ScriptParser::UnregisterEntry(Block& block)
             return result;
     }
     if (IsKeyword(token_, ScriptKeyword::Val)) {
-        if (FAILED(result = ReadToken(token_)) || FAILED(result = CheckValueName(token_)))
+        if (FAILED(result = ReadValueEntry(block)))
             return result;
-        lstrcpyA(block.valueName, token_);
-        if (FAILED(result = ReadToken(token_)))
-            return result;
-        if (token_[0] != '=')
-            return DISP_E_EXCEPTION;
         if (!block.walkOnly)
             RegDeleteValueA(block.parent, block.valueName);
         if (FAILED(result = SkipValue(token_)))

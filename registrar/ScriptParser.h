@@ -32,6 +32,7 @@ private:
     HRESULT RecordCreated(LPCSTR name);
     HRESULT WriteRecordedValue(HKEY key, LPCSTR keyName, LPCSTR valueName, LPSTR token);
     HRESULT UnregisterEntry(Block& block);
+    HRESULT ReadValueEntry(Block& block);
     HRESULT UnregisterKey(Block& block);
     HRESULT RemoveUnusedKey(Block& block);
     HRESULT ReadToken(LPSTR buffer);
