@@ -1,9 +1,9 @@
-// Registry views. These tests run for real only where the 32-bit executable runs under WoW64
-// (ctest entry checks_wow64: a 64-bit Wine prefix); in the 32-bit prefix there is one view and
-// they skip. Each fixture key gets different values in the 64-bit and the 32-bit view: the
-// product queries must answer from the 64-bit one, the probes and the reboot check from the
-// process's own, 32-bit, one. Keys under SYSTEM (BITS, Session Manager) are shared by both
-// views, so only the SOFTWARE keys can tell the views apart.
+// Registry views. A 32-bit build runs these for real only under WoW64 (ctest entry checks_wow64:
+// a 64-bit Wine prefix) and skips them in the 32-bit prefix, where there is one view; a 64-bit
+// build always has both. Each fixture key gets different values in the 64-bit and the 32-bit
+// view: the product queries must answer from the 64-bit one, the probes and the reboot check from
+// the process's own one (32-bit or 64-bit). Keys under SYSTEM (BITS, Session Manager) are shared
+// by both views, so only the SOFTWARE keys can tell the views apart.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,9 +19,11 @@ class RegistryViewsWow64 : public testing::Test {
 protected:
     void SetUp() override
     {
+#ifndef _WIN64
         BOOL wow64 = FALSE;
         if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
             GTEST_SKIP() << "one registry view only: not running under WoW64";
+#endif
     }
 
     // The same key in both views.
@@ -33,6 +35,14 @@ protected:
         }
         SavedKey sixtyFour;
         SavedKey thirtyTwo;
+        // The view that a plain KEY_READ of this process reads, and the one it must not.
+#ifdef _WIN64
+        SavedKey& own() { return sixtyFour; }
+        SavedKey& other() { return thirtyTwo; }
+#else
+        SavedKey& own() { return thirtyTwo; }
+        SavedKey& other() { return sixtyFour; }
+#endif
     };
 };
 
@@ -89,19 +99,19 @@ TEST_F(RegistryViewsWow64, ProbesReadTheProcesssOwnView)
     BothViews aspNet("SOFTWARE\\Microsoft\\ASP.NET\\2.0.50727.0");
     BothViews sus(std::string(kUninstall) + "{AFF0D9D3-6F0D-437E-9327-98108B4A8644}");
 
-    // Installed in the 32-bit view only.
-    dotNet2.thirtyTwo.SetDword("Install", 1);
-    dotNet2.sixtyFour.SetDword("Install", 0);
-    dotNet3.thirtyTwo.SetDword("InstallSuccess", 1);
-    dotNet3.sixtyFour.SetDword("InstallSuccess", 0);
-    iis.thirtyTwo.SetDword("MajorVersion", 7);
-    iis.sixtyFour.SetDword("MajorVersion", 5);
-    mdac.thirtyTwo.SetString("FullInstallVer", "2.81.1117.0");
-    mdac.sixtyFour.SetString("FullInstallVer", "2.71.9030.0");
-    aspNet.thirtyTwo.MakeEmpty();
-    aspNet.sixtyFour.Remove();
-    sus.thirtyTwo.Remove();
-    sus.sixtyFour.MakeEmpty();
+    // Installed in the process's own view only.
+    dotNet2.own().SetDword("Install", 1);
+    dotNet2.other().SetDword("Install", 0);
+    dotNet3.own().SetDword("InstallSuccess", 1);
+    dotNet3.other().SetDword("InstallSuccess", 0);
+    iis.own().SetDword("MajorVersion", 7);
+    iis.other().SetDword("MajorVersion", 5);
+    mdac.own().SetString("FullInstallVer", "2.81.1117.0");
+    mdac.other().SetString("FullInstallVer", "2.71.9030.0");
+    aspNet.own().MakeEmpty();
+    aspNet.other().Remove();
+    sus.own().Remove();
+    sus.other().MakeEmpty();
     EXPECT_EQ(1, Flag(&IValidate::HasDotNetFramework2));
     EXPECT_EQ(1, Flag(&IValidate::HasDotNetFramework3));
     EXPECT_EQ(1, Flag(&IValidate::HasIIS));
@@ -110,18 +120,18 @@ TEST_F(RegistryViewsWow64, ProbesReadTheProcesssOwnView)
     EXPECT_EQ(1, Flag(&IValidate::NoSUS));
 
     // And the other way round.
-    dotNet2.thirtyTwo.SetDword("Install", 0);
-    dotNet2.sixtyFour.SetDword("Install", 1);
-    dotNet3.thirtyTwo.SetDword("InstallSuccess", 0);
-    dotNet3.sixtyFour.SetDword("InstallSuccess", 1);
-    iis.thirtyTwo.SetDword("MajorVersion", 5);
-    iis.sixtyFour.SetDword("MajorVersion", 7);
-    mdac.thirtyTwo.SetString("FullInstallVer", "2.71.9030.0");
-    mdac.sixtyFour.SetString("FullInstallVer", "2.81.1117.0");
-    aspNet.thirtyTwo.Remove();
-    aspNet.sixtyFour.MakeEmpty();
-    sus.thirtyTwo.MakeEmpty();
-    sus.sixtyFour.Remove();
+    dotNet2.own().SetDword("Install", 0);
+    dotNet2.other().SetDword("Install", 1);
+    dotNet3.own().SetDword("InstallSuccess", 0);
+    dotNet3.other().SetDword("InstallSuccess", 1);
+    iis.own().SetDword("MajorVersion", 5);
+    iis.other().SetDword("MajorVersion", 7);
+    mdac.own().SetString("FullInstallVer", "2.71.9030.0");
+    mdac.other().SetString("FullInstallVer", "2.81.1117.0");
+    aspNet.own().Remove();
+    aspNet.other().MakeEmpty();
+    sus.own().MakeEmpty();
+    sus.other().Remove();
     EXPECT_EQ(0, Flag(&IValidate::HasDotNetFramework2));
     EXPECT_EQ(0, Flag(&IValidate::HasDotNetFramework3));
     EXPECT_EQ(0, Flag(&IValidate::HasIIS));
@@ -138,15 +148,15 @@ TEST_F(RegistryViewsWow64, RebootSourcesReadTheProcesssOwnView)
                        "PendingFileRenameOperations");
     renames.Delete();
 
-    autoUpdate.sixtyFour.SetDword("AUState", 8);
-    updates.sixtyFour.SetDword("Flags", 1);
-    autoUpdate.thirtyTwo.SetDword("AUState", 7);
-    updates.thirtyTwo.SetDword("Flags", 0);
+    autoUpdate.other().SetDword("AUState", 8);
+    updates.other().SetDword("Flags", 1);
+    autoUpdate.own().SetDword("AUState", 7);
+    updates.own().SetDword("Flags", 0);
     EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
-    autoUpdate.thirtyTwo.SetDword("AUState", 8);
+    autoUpdate.own().SetDword("AUState", 8);
     EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
-    autoUpdate.thirtyTwo.SetDword("AUState", 7);
-    updates.thirtyTwo.SetDword("Flags", 2);
+    autoUpdate.own().SetDword("AUState", 7);
+    updates.own().SetDword("Flags", 2);
     EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
 }
 
