@@ -49,6 +49,12 @@ bool MemoryReaches(DWORD totalPhysical, MemoryThreshold threshold)
     return totalPhysical >= MemoryThresholdBytes(threshold);
 }
 
+DWORD SaturatedTotalPhysical(ULONGLONG totalPhysical)
+{
+    // A 64-bit process is told the whole memory; cut to 32 bits it would wrap (4 GiB reads as 0).
+    return totalPhysical > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<DWORD>(totalPhysical);
+}
+
 bool FreeSpaceSuffices(LONGLONG freeBytesAvailable)
 {
     char threshold[32] = {};
@@ -84,7 +90,7 @@ DWORD ReadTotalPhysicalMemory()
     std::memset(&status, 0, sizeof status);
     status.dwLength = sizeof status;
     GlobalMemoryStatus(&status);
-    return status.dwTotalPhys;
+    return SaturatedTotalPhysical(status.dwTotalPhys);
 }
 
 LONGLONG ReadFreeBytesAvailable()

@@ -7,6 +7,8 @@ enum class MemoryThreshold { Max, Min, ConsoleMax, ConsoleMin };
 // Total physical memory, unsigned, at least the threshold.
 bool MemoryReaches(DWORD totalPhysical, MemoryThreshold threshold);
 DWORD MemoryThresholdBytes(MemoryThreshold threshold);
+// The memory status's total as 32 bits: anything above 0xFFFFFFFF stays 0xFFFFFFFF.
+DWORD SaturatedTotalPhysical(ULONGLONG totalPhysical);
 // Free bytes available to the caller, as a signed 64-bit number, compared as decimal text
 // with 1073741824: a longer text passes, one of equal length passes when it sorts at or after.
 bool FreeSpaceSuffices(LONGLONG freeBytesAvailable);

@@ -34,6 +34,24 @@ TEST(MachineResourceDecisions, MemoryAtThresholdOneBelowAndAtTheTop)
     EXPECT_FALSE(MemoryReaches(483183819, MemoryThreshold::ConsoleMin));
 }
 
+TEST(MachineResourceDecisions, TotalAboveThirtyTwoBitsSaturates)
+{
+    const struct {
+        ULONGLONG total;
+        DWORD expected;
+    } cases[] = {
+        {0, 0},
+        {2040109465, 2040109465},
+        {0xFFFFFFFF, 0xFFFFFFFF},
+        {0x100000000ULL, 0xFFFFFFFF},      // 4 GiB, 0 when cut to 32 bits
+        {0x140000000ULL, 0xFFFFFFFF},      // 5 GiB, 1 GiB when cut
+        {0x179999999ULL, 0xFFFFFFFF},      // 4 GiB + the top threshold, passes it when cut too
+        {0xFFFFFFFFFFFFFFFFULL, 0xFFFFFFFF},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, SaturatedTotalPhysical(c.total)) << c.total;
+}
+
 TEST(MachineResourceDecisions, FreeSpaceComparedAsDecimalText)
 {
     const struct {
@@ -71,9 +89,9 @@ TEST(MachineResources, MemoryChecksAnswerFromTheMemoryStatus)
     MEMORYSTATUS status = {};
     status.dwLength = sizeof status;
     GlobalMemoryStatus(&status);
-    EXPECT_EQ(status.dwTotalPhys, ReadTotalPhysicalMemory());
     // Wine, like Windows, reports at most 2 GiB - 1 to a 32-bit program that is not large-address
-    // aware, so every threshold is passed on most machines.
+    // aware, so every threshold is passed on most machines; a 64-bit program gets the whole memory.
+    EXPECT_EQ(SaturatedTotalPhysical(status.dwTotalPhys), ReadTotalPhysicalMemory());
     EXPECT_EQ(status.dwTotalPhys >= 2040109465u ? 1 : 0, Flag(&IValidate::HasMaxPhyMem));
     EXPECT_EQ(status.dwTotalPhys >= 966367641u ? 1 : 0, Flag(&IValidate::HasMinPhyMem));
     EXPECT_EQ(status.dwTotalPhys >= 966367641u ? 1 : 0, Flag(&IValidate::ConsoleHasMaxPhyMem));
