@@ -27,8 +27,10 @@ DWORD ReadSourceNumber(RegistryKey& key, const char* path, const char* value)
 
 bool RebootPending(DWORD autoUpdateState, DWORD updateFlags, LONG renameOperationsRead)
 {
-    return autoUpdateState == kAutoUpdateRebootRequired || updateFlags == 1 || updateFlags == 2 ||
-           renameOperationsRead == ERROR_SUCCESS;
+    // A list too long for the buffer is still a list of pending renames: the usual case, since
+    // each entry is a pair of full paths.
+    bool renamesPending = renameOperationsRead == ERROR_SUCCESS || renameOperationsRead == ERROR_MORE_DATA;
+    return autoUpdateState == kAutoUpdateRebootRequired || updateFlags == 1 || updateFlags == 2 || renamesPending;
 }
 
 bool GroupsHoldEnabledAdministrators(const TOKEN_GROUPS& groups, PSID administrators)
@@ -49,7 +51,6 @@ bool ReadRebootPending()
     DWORD updateFlags = ReadSourceNumber(key, kUpdateExeVolatile, "Flags");
     LONG renameOperationsRead = ERROR_FILE_NOT_FOUND;
     if (key.Open(HKEY_LOCAL_MACHINE, kSessionManager, kDefaultViewRead) == ERROR_SUCCESS) {
-        // More than 260 bytes reports ERROR_MORE_DATA and so does not count.
         renameOperationsRead = QueryStatus(key.Handle(), "PendingFileRenameOperations");
         key.Close();
     }

@@ -2,8 +2,9 @@
 #include <windows.h>
 
 // Decisions (pure).
-// The three reboot sources: "AUState" 8, update "Flags" 1 or 2, or a successful read of
-// "PendingFileRenameOperations" (whose data is never examined).
+// The three reboot sources: "AUState" 8, update "Flags" 1 or 2, or a read of
+// "PendingFileRenameOperations" that found the value, whatever its length (the data is never
+// examined; ERROR_MORE_DATA counts like success).
 bool RebootPending(DWORD autoUpdateState, DWORD updateFlags, LONG renameOperationsRead);
 // Only an entry for `administrators` with SE_GROUP_ENABLED counts; deny-only entries do not.
 bool GroupsHoldEnabledAdministrators(const TOKEN_GROUPS& groups, PSID administrators);

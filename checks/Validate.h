@@ -9,9 +9,10 @@ class Validate final : public IValidate {
 public:
     static const InterfaceTable kInterfaces[];
 
-    // All members zero, and one module lock for as long as the object lives.
+    // All members zero, and one module lock for as long as the object lives; Destroy gives it
+    // back after the page-host objects are released and the memory is freed.
     Validate();
-    ~Validate();
+    static void Destroy(Validate* object);
     Validate(const Validate&) = delete;
     Validate& operator=(const Validate&) = delete;
 
@@ -61,6 +62,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetASC_x64Version(BSTR* val) override;
 
 private:
+    ~Validate();
+
     LONG references_ = 0;
     IUnknown* request_ = nullptr;
     IUnknown* response_ = nullptr;

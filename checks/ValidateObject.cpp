@@ -15,12 +15,18 @@ Validate::Validate() { TheServerModule().Lock(); }
 Validate::~Validate()
 {
     references_ = 1;  // a stray AddRef/Release pair during teardown must not free us twice
-    TheServerModule().Unlock();
     IUnknown** held[] = {&application_, &server_, &session_, &response_, &request_};
     for (IUnknown** member : held) {
         if (*member != nullptr)
             (*member)->Release();
     }
+}
+
+void Validate::Destroy(Validate* object)
+{
+    delete object;
+    // Last: once the lock is back, another thread may unload the library under this code.
+    TheServerModule().Unlock();
 }
 
 HRESULT STDMETHODCALLTYPE Validate::QueryInterface(REFIID iid, void** out)
@@ -35,7 +41,7 @@ ULONG STDMETHODCALLTYPE Validate::Release()
 {
     LONG remaining = --references_;
     if (remaining == 0)
-        delete this;
+        Destroy(this);
     return static_cast<ULONG>(remaining);
 }
 

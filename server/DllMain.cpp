@@ -7,7 +7,7 @@ LibraryApp g_app;
 }
 
 // The C runtime has built the static data by the time it calls us, as the framework would.
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -18,7 +18,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         }
         break;
     case DLL_PROCESS_DETACH:
-        g_app.ExitInstance();
+        g_app.ProcessDetach(reserved);
         break;
     }
     return TRUE;

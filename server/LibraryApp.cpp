@@ -17,4 +17,10 @@ int LibraryApp::ExitInstance()
     return 0;
 }
 
+void LibraryApp::ProcessDetach(LPVOID reserved)
+{
+    if (reserved == nullptr)
+        ExitInstance();
+}
+
 HRESULT LibraryCanUnloadNow() { return S_OK; }

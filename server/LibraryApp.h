@@ -9,6 +9,10 @@ public:
     void SetInstance(HINSTANCE instance) { instance_ = instance; }
     BOOL InitInstance();
     int ExitInstance();
+    // Process detach. On FreeLibrary (`reserved` null) the module shuts down in full. When the
+    // process is ending (`reserved` non-null) the DLLs our cached objects come from may already be
+    // gone and the system takes everything back: nothing is released and no other DLL is called.
+    void ProcessDetach(LPVOID reserved);
 
 private:
     HINSTANCE instance_;

@@ -2,6 +2,8 @@
 
 #include <comcat.h>
 
+#include "registrar/LastError.h"
+
 namespace {
 
 const int kPathSize = MAX_PATH;
@@ -22,7 +24,7 @@ const CategoryEntry* CategoriesOf(const ClassEntry& row)
 HRESULT LoadFrom(const char* path, wchar_t (&wide)[kPathSize], ITypeLib** typeLib)
 {
     if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathSize) == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastErrorResult();
     return LoadTypeLib(wide, typeLib);
 }
 
@@ -121,7 +123,7 @@ HRESULT LoadModuleTypeLib(ServerModule* module, BSTR* path, ITypeLib** typeLib)
     char file[kPathSize];
     DWORD length = GetModuleFileNameA(module->TypeLibInstance(), file, kPathSize);
     if (length == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastErrorResult();
     // A cut path would register some other file.
     if (length >= static_cast<DWORD>(kPathSize))
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);

@@ -18,6 +18,6 @@ HRESULT CreateValidateInstance(IUnknown* outer, REFIID iid, void** out)
         return E_OUTOFMEMORY;
     HRESULT result = object->QueryInterface(iid, out);
     if (result != S_OK)
-        delete object;  // gives the module lock back
+        Validate::Destroy(object);  // gives the module lock back
     return result;
 }

@@ -8,6 +8,7 @@
 
 #include "CheckCalls.h"
 #include "checks/ModuleContext.h"
+#include "support/LoadedServer.h"
 
 namespace {
 
@@ -308,6 +309,26 @@ TEST(PageHooks, ReleaseThatReentersTheObject)
     };
     EXPECT_EQ(S_OK, object->OnEndPage());
     EXPECT_EQ(kNotHeld, context.Counts());
+}
+
+// The object gives its module lock back only after it has called out for the last time: a host
+// that asked whether the library may go while the object is being destroyed would unload the code
+// it is about to return into.
+TEST(PageHooks, LibraryStaysLockedWhileDestructionReleasesTheHostObjects)
+{
+    LoadedServer dll;
+    ASSERT_TRUE(dll.Complete());
+    Log log;
+    FakeContext context(log);
+    std::vector<HRESULT> answers;
+    for (int index = 0; index < 5; ++index)
+        context.Intrinsic(index)->onRelease = [&] { answers.push_back(dll.canUnloadNow()); };
+    IValidate* object = nullptr;
+    ASSERT_EQ(S_OK, dll.CreateValidate(IID_IValidate, reinterpret_cast<void**>(&object)));
+    ASSERT_EQ(S_OK, object->OnStartPage(&context));
+    EXPECT_EQ(0u, object->Release());
+    EXPECT_EQ(std::vector<HRESULT>(5, S_FALSE), answers);
+    EXPECT_EQ(S_OK, dll.canUnloadNow());
 }
 
 }  // namespace

@@ -88,9 +88,7 @@ TEST_F(Regsvr32Client, RegistersExactlyTheClassAndItsTypeLibrary)
     // The type library: its file is the DLL's full path, its help directory the DLL's folder.
     EXPECT_EQ("Morvaleth 1.0 Type Library", GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0", nullptr));
     EXPECT_EQ(DllPath(), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\409\\" + kTargetPlatformKey, nullptr));
-    std::string helpDirectory = GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\HELPDIR", nullptr);
-    EXPECT_EQ(0u, ExecutableDirectory().find(helpDirectory)) << helpDirectory;
-    EXPECT_FALSE(helpDirectory.empty());
+    EXPECT_EQ(ExecutableDirectory(), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\HELPDIR", nullptr));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Interface\\" + kIid));
 
     // Once more: the same content.
@@ -112,6 +110,15 @@ TEST_F(Regsvr32Client, UnregisterRemovesItAllButTheClsidKey)
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
     EXPECT_EQ(0, Regsvr32("/s /u"));
+}
+
+// The build's copy without its TYPELIB resource, and no ".tlb" beside it.
+TEST_F(Regsvr32Client, TypeLibraryFoundNowhereFailsRegistration)
+{
+    const std::string copy = ExecutableDirectory() + "no-typelib\\Morvaleth.DLL";
+    DeleteFileA((ExecutableDirectory() + "no-typelib\\Morvaleth.tlb").c_str());
+    EXPECT_EQ(5, RunProcess("regsvr32.exe /s \"" + copy + "\""));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
 }
 
 TEST_F(Regsvr32Client, ClassKeyIsReplacedWhole)

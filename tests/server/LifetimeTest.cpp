@@ -3,6 +3,7 @@
 #include "server/ServerModule.h"
 #include "server/ValidateInstance.h"
 #include "support/CountingAllocator.h"
+#include "support/LoadedServer.h"
 
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
@@ -20,7 +21,10 @@ protected:
     }
     void TearDown() override
     {
-        EXPECT_EQ(0u, moduleRef->Release());
+        // A SetUp that failed has made no reference.
+        if (moduleRef != nullptr) {
+            EXPECT_EQ(0u, moduleRef->Release());
+        }
         EXPECT_EQ(0, Locks());
     }
     // Stands for the module's own reference, as the class table holds it.
@@ -164,6 +168,22 @@ TEST_F(LifetimeTest, AllocationFailureMakesNothingAndTakesNoLock)
     EXPECT_EQ(nullptr, out);
     EXPECT_EQ(locks, Locks());
     factory->Release();
+}
+
+// Through the built DLL: the unload test wants the count at exactly 0, not at or below it.
+TEST(ExportedUnloadTest, UnbalancedLockServerKeepsTheLibraryLoaded)
+{
+    LoadedServer dll;
+    ASSERT_TRUE(dll.Complete());
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, dll.getClassObject(CLSID_Validate, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    factory->Release();
+    EXPECT_EQ(S_FALSE, dll.canUnloadNow()) << "lock count -1";
+    ASSERT_EQ(S_OK, dll.getClassObject(CLSID_Validate, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    factory->Release();
+    EXPECT_EQ(S_OK, dll.canUnloadNow());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The module record: start-up, shut-down, class lookup and the shutdown callbacks.
 #include "server/CachedClassFactory.h"
 #include "server/ClassTable.h"
+#include "server/LibraryApp.h"
 #include "server/ServerModule.h"
 #include "server/ValidateInstance.h"
 #include "support/CountingAllocator.h"
@@ -8,6 +9,7 @@
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +37,8 @@ HRESULT FailingCreator(InstanceCreator, REFIID, void** out)
 void StartStop(bool starting) { g_trace.calls += starting ? "+" : "-"; }
 const char* NoText() { return nullptr; }
 const CategoryEntry* NoTable() { return nullptr; }
+
+const int kMeetingThreads = 8;
 
 const CLSID kOther = {0x11111111, 0x2222, 0x3333, {4, 4, 4, 4, 4, 4, 4, 4}};
 
@@ -169,32 +173,66 @@ TEST_F(ModuleTest, AllocationFailureOfTheClassObject)
     EXPECT_EQ(locks, TheServerModule().LockCount());
 }
 
-TEST_F(ModuleTest, ThreadsAskingAtOnceGetOneClassObject)
+// Every thread passes the unlocked presence test before the first creation ends, so all of them
+// meet at the class-table lock: only the test inside it keeps them from creating again.
+std::atomic<int> g_asked{0};
+HRESULT CreatorThatWaitsForEveryThread(InstanceCreator creator, REFIID iid, void** out)
 {
-    const int kThreads = 8;
-    std::vector<IUnknown*> got(kThreads, nullptr);
-    std::vector<HRESULT> results(kThreads, E_FAIL);
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    for (int waited = 0; g_asked < kMeetingThreads && waited < 10000; ++waited)
+        Sleep(1);
+    // The last thread to ask is between its count and the lock; let it arrive.
+    Sleep(100);
+    return CountingCreator(creator, iid, out);
+}
+
+TEST_F(ModuleTest, ThreadsHeldAtTheClassTableLockGetOneClassObject)
+{
+    table[0].classObjectCreator = CreatorThatWaitsForEveryThread;
+    g_asked = 0;
+    std::vector<IUnknown*> got(kMeetingThreads, nullptr);
+    std::vector<HRESULT> results(kMeetingThreads, E_FAIL);
     std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i)
+    for (int i = 0; i < kMeetingThreads; ++i)
         threads.emplace_back([&, i] {
-            WaitForSingleObject(go, INFINITE);
+            ++g_asked;
             results[i] = ServerModule::FindClassObject(&module, CLSID_Validate, IID_IClassFactory,
                                                        reinterpret_cast<void**>(&got[i]));
         });
-    SetEvent(go);
     for (auto& thread : threads)
         thread.join();
-    CloseHandle(go);
     EXPECT_EQ(1, g_creations);
-    for (int i = 0; i < kThreads; ++i) {
+    for (int i = 0; i < kMeetingThreads; ++i) {
         EXPECT_EQ(S_OK, results[i]);
         EXPECT_EQ(got[0], got[i]);
     }
     EXPECT_EQ(1, TheServerModule().LockCount());
     for (IUnknown* factory : got)
-        factory->Release();
+        if (factory != nullptr)
+            factory->Release();
     EXPECT_EQ(0, TheServerModule().LockCount());
+}
+
+// The library's own module record as DllMain drives it.
+TEST(ProcessDetach, OnlyFreeLibraryReleasesWhatTheModuleHolds)
+{
+    LibraryApp app(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(app.InitInstance());
+    ServerModule& module = *ActiveServerModule();
+    g_trace.calls.clear();
+    ASSERT_EQ(S_OK, module.AddShutdownCallback(Record, 'x'));
+    IUnknown* factory = nullptr;
+    ASSERT_EQ(S_OK, ServerModule::FindClassObject(&module, CLSID_Validate, IID_IUnknown,
+                                                  reinterpret_cast<void**>(&factory)));
+    // Ending process: nothing is released, no callback runs.
+    app.ProcessDetach(reinterpret_cast<LPVOID>(1));
+    EXPECT_EQ("", g_trace.calls);
+    EXPECT_EQ(3u, factory->AddRef()) << "the module still holds its reference";
+    factory->Release();
+    factory->Release();
+    // FreeLibrary: the full shut-down.
+    app.ProcessDetach(nullptr);
+    EXPECT_EQ("x", g_trace.calls);
+    EXPECT_EQ(nullptr, ClassTable[0].classObject);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Registration of the class table's entries, their categories and the module's type library.
 #include "server/SelfRegistration.h"
+#include "support/LoadedServer.h"
 #include "support/Paths.h"
 #include "support/RedirectedRoot.h"
 #include "support/RegistrySnapshot.h"
@@ -146,20 +147,9 @@ TEST_F(SelfRegistrationTest, ModuleWithoutTypeLibrary)
     EXPECT_EQ(E_POINTER, LoadModuleTypeLib(&module, nullptr, &typeLib));
 }
 
-class LoadedModule {
-public:
-    explicit LoadedModule(const std::string& path) : handle(LoadLibraryA(path.c_str())) {}
-    ~LoadedModule()
-    {
-        if (handle)
-            FreeLibrary(handle);
-    }
-    HMODULE handle;
-};
-
 TEST_F(SelfRegistrationTest, TypeLibraryOfTheModuleFileIsRegisteredWithItsFolder)
 {
-    LoadedModule dll(BesideExecutable("Morvaleth.DLL"));
+    LoadedServer dll;
     ASSERT_NE(nullptr, dll.handle);
     ServerModule::Shutdown(&module);
     ServerModule::Startup(&module, table, dll.handle);
@@ -174,9 +164,8 @@ TEST_F(SelfRegistrationTest, TypeLibraryOfTheModuleFileIsRegisteredWithItsFolder
     RedirectedRoot classes(HKEY_CLASSES_ROOT, std::string(kScratch) + "\\Classes");
     ASSERT_EQ(S_OK, RegisterModuleTypeLib(&module));
     EXPECT_EQ(BesideExecutable("Morvaleth.DLL"), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\409\\" + kTargetPlatformKey, nullptr));
-    std::string helpDirectory = GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\HELPDIR", nullptr);
-    EXPECT_FALSE(helpDirectory.empty());
-    EXPECT_EQ(0u, ExecutableDirectory().find(helpDirectory)) << helpDirectory;
+    // The whole folder with its trailing separator, not a prefix of it.
+    EXPECT_EQ(ExecutableDirectory(), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\HELPDIR", nullptr));
     EXPECT_EQ(S_OK, UnregisterModuleTypeLib(&module));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
 }
@@ -189,13 +178,24 @@ TEST_F(SelfRegistrationTest, TlbFileBesideALibraryWithoutTheResource)
     std::string tlb = folder + "Morvaleth.tlb";
     DeleteFileA(tlb.c_str());
     {
-        LoadedModule dll(copy);
+        LoadedServer dll(copy);
         ASSERT_NE(nullptr, dll.handle);
         ServerModule::Shutdown(&module);
         ServerModule::Startup(&module, table, dll.handle);
         BSTR path = nullptr;
         ITypeLib* typeLib = nullptr;
-        EXPECT_TRUE(FAILED(LoadModuleTypeLib(&module, &path, &typeLib))) << "the resource is still there";
+        // Neither in the DLL nor beside it: registration fails with the loader's code for the
+        // ".tlb", after the class entries were written.
+        ITypeLib* none = nullptr;
+        HRESULT loaderCode = LoadTypeLib(Widen(tlb).c_str(), &none);
+        ASSERT_TRUE(FAILED(loaderCode));
+        EXPECT_EQ(loaderCode, LoadModuleTypeLib(&module, &path, &typeLib)) << "the resource is still there";
+        {
+            RedirectedRoot classes(HKEY_CLASSES_ROOT, std::string(kScratch) + "\\Classes");
+            EXPECT_EQ(loaderCode, RegisterServer(&module, TRUE, nullptr));
+            EXPECT_EQ("A+", g_calls);
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
+        }
 
         ASSERT_TRUE(CopyFileA(BesideExecutable("Morvaleth.tlb").c_str(), tlb.c_str(), FALSE));
         ASSERT_EQ(S_OK, LoadModuleTypeLib(&module, &path, &typeLib));
@@ -206,6 +206,7 @@ TEST_F(SelfRegistrationTest, TlbFileBesideALibraryWithoutTheResource)
         RedirectedRoot classes(HKEY_CLASSES_ROOT, std::string(kScratch) + "\\Classes");
         ASSERT_EQ(S_OK, RegisterModuleTypeLib(&module));
         EXPECT_EQ(tlb, GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\409\\" + kTargetPlatformKey, nullptr));
+        EXPECT_EQ(folder, GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\HELPDIR", nullptr));
         ServerModule::Shutdown(&module);
         ServerModule::Startup(&module, table, GetModuleHandleA(nullptr));
     }

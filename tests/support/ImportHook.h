@@ -1,0 +1,20 @@
+#pragma once
+
+// Points one entry of the running executable's import address table at `replacement`, so that a
+// test can watch the platform calls that the product code linked into it makes. The entry is put
+// back when the hook goes. Installed() is false when the executable does not import `function`.
+class ImportHook {
+public:
+    ImportHook(const char* function, void* replacement);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+
+    bool Installed() const { return slot_ != nullptr; }
+    // What the entry held before: the platform's function.
+    void* Original() const { return original_; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
