@@ -332,9 +332,13 @@ const Row kRows[] = {
                                     &library) != ERROR_SUCCESS, "the type library was registered");
             if (library != nullptr)
                 RegCloseKey(library);
+            // The locked key stays: a refusal, not a success.
             HRESULT unregistered = c.unregisterServer();
-            c.Require(unregistered == S_OK, "DllUnregisterServer answered " + Code(unregistered));
+            c.Require(unregistered == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                      "DllUnregisterServer over a locked key answered " + Code(unregistered));
         }
+        HRESULT unlocked = c.unregisterServer();
+        c.Require(unlocked == S_OK, "DllUnregisterServer after unlocking answered " + Code(unlocked));
         c.Require(c.registerServer() == S_OK, "registering again failed");
         return result; }},
 
