@@ -8,9 +8,6 @@
 #include "registry/RegistryKey.h"
 
 namespace {
-// Ends an undo walk at the token where the register pass failed; never leaves Apply.
-const HRESULT kUndoLimitReached = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201);
-
 bool IsBlank(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
 bool IsOpeningBrace(LPCSTR token) { return token[0] == '{' && token[1] == '\0'; }
@@ -45,16 +42,17 @@ BYTE HexDigit(char c)
 
 // One brace level being walked.
 struct ScriptParser::Block {
-    Block(HKEY parentKey, BOOL walkOnlyAtStart)
-        : parent(parentKey), startingWalkOnly(walkOnlyAtStart), walkOnly(walkOnlyAtStart)
+    Block(HKEY parentKey, BOOL walkOnlyFlag, Block* outerBlock)
+        : parent(parentKey), walkOnly(walkOnlyFlag), outer(outerBlock)
     {
     }
 
     HKEY parent;
-    BOOL startingWalkOnly;
-    BOOL walkOnly;
+    BOOL walkOnly;           // nothing beneath is opened, written or removed
+    Block* outer;            // the block whose current key is `parent`; null for a root block
     bool deleteKeys = true;  // cleared by "NoRemove" for the rest of the block
     RegistryKey current;     // the key most recently opened in this block
+    Node node = RegistrationJournal::kNoNode;  // the current key in the journal, once needed
     char valueName[kNameSize] = {};
     char keyName[kNameSize] = {};
 };
@@ -69,7 +67,7 @@ HRESULT ScriptParser::Apply(LPCSTR text, const ScriptVariables& variables, BOOL 
 
     cursor_ = expanded;
     depth_ = 0;
-    undoLimit_ = nullptr;
+    refused_ = S_OK;
     while (*cursor_ != '\0') {
         result = ReadToken(token_);
         if (FAILED(result))
@@ -84,35 +82,25 @@ HRESULT ScriptParser::Apply(LPCSTR text, const ScriptVariables& variables, BOOL 
             result = DISP_E_EXCEPTION;
         if (FAILED(result))
             break;
-        LPCSTR blockStart = cursor_;
-        pathLength_ = 0;
-        path_[0] = '\0';
-        created_.Clear();  // earlier root blocks stay applied
-        result = ApplyBlock(root, doRegister, FALSE);
+        journal_.Clear();  // earlier root blocks stay applied
+        result = ApplyBlock(root, doRegister, FALSE, nullptr);
         if (FAILED(result)) {
-            if (doRegister) {
-                // Undo the block up to where it failed; the text after that was never understood.
-                undoLimit_ = tokenStart_;
-                cursor_ = blockStart;
-                ApplyBlock(root, FALSE, FALSE);
-                undoLimit_ = nullptr;
-                // What the unregister pass spares (marks, a walk out of step with the registry)
-                // the block still made: it goes too.
-                created_.RemoveAll(root);
-            }
+            if (doRegister)
+                journal_.Undo(root);
             break;
         }
         SkipBlanks();
     }
+    journal_.Clear();
     cursor_ = nullptr;
-    return result;
+    return SUCCEEDED(result) && FAILED(refused_) ? refused_ : result;
 }
 
-HRESULT ScriptParser::ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly)
+HRESULT ScriptParser::ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly, Block* outer)
 {
     HRESULT result = DISP_E_EXCEPTION;
     if (++depth_ <= kMaxDepth) {
-        Block block(parent, walkOnly);
+        Block block(parent, walkOnly, outer);
         result = ReadToken(token_);
         while (SUCCEEDED(result) && token_[0] != '}')
             result = doRegister ? RegisterEntry(block) : UnregisterEntry(block);
@@ -128,12 +116,8 @@ HRESULT ScriptParser::RegisterEntry(Block& block)
     if (deleteOnly || IsKeyword(token_, ScriptKeyword::ForceRemove)) {
         if (FAILED(result = ReadToken(token_)) || FAILED(result = CheckKeyName(token_)))
             return result;
-        if (!IsProtectedKeyName(token_)) {
-            RegistryKey lent;
-            lent.Attach(block.parent);
-            lent.DeleteTree(token_);
-            lent.Detach();
-        }
+        if (!IsProtectedKeyName(token_) && FAILED(result = RemoveTree(block, token_)))
+            return result;
         if (deleteOnly) {
             if (FAILED(result = ReadToken(token_)) || FAILED(result = SkipValue(token_)))
                 return result;
@@ -146,33 +130,58 @@ HRESULT ScriptParser::RegisterEntry(Block& block)
             return result;
     }
     if (IsKeyword(token_, ScriptKeyword::Val)) {
-        if (FAILED(result = ReadValueEntry(block)))
-            return result;
-        if (FAILED(result = WriteRecordedValue(block.parent, nullptr, block.valueName, token_)))
+        if (FAILED(result = ReadValueEntry(block)) || FAILED(result = WriteValue(block, false, token_)))
             return result;
         return ApplySubBlock(block);
     }
 
-    if (FAILED(result = CheckKeyName(token_)))
+    if (FAILED(result = CheckKeyName(token_)) || FAILED(result = OpenOrCreateKey(block)) ||
+        FAILED(result = ReadToken(token_)))
         return result;
-    if (block.current.Open(block.parent, token_, KEY_ALL_ACCESS) != ERROR_SUCCESS &&
-        block.current.Open(block.parent, token_, KEY_READ) != ERROR_SUCCESS) {
-        if (block.current.Create(block.parent, token_) != ERROR_SUCCESS)
-            return DISP_E_EXCEPTION;
-        if (FAILED(result = RecordCreated(token_))) {
-            // Unrecorded, the key could outlive the undo: it goes now.
-            block.current.Close();
-            RegDeleteKeyA(block.parent, token_);
-            return result;
-        }
-    }
-    lstrcpyA(block.keyName, token_);
-    if (FAILED(result = ReadToken(token_)))
-        return result;
-    if (token_[0] == '=' &&
-        FAILED(result = WriteRecordedValue(block.current.Handle(), block.keyName, nullptr, token_)))
+    if (token_[0] == '=' && FAILED(result = WriteValue(block, true, token_)))
         return result;
     return ApplySubBlock(block);
+}
+
+// Removes `name` beneath the block's parent with its tree, having kept what the tree held.
+HRESULT ScriptParser::RemoveTree(Block& block, LPCSTR name)
+{
+    Node parentNode = RegistrationJournal::kRoot;
+    UINT record = RegistrationJournal::kNoRecord;
+    HRESULT result = ParentNode(block, &parentNode);
+    if (FAILED(result) || FAILED(result = journal_.BeginTreeRemoval(block.parent, parentNode, name, &record)))
+        return result;
+    RegistryKey lent;
+    lent.Attach(block.parent);
+    lent.DeleteTree(name);
+    lent.Detach();
+    // Also after a partial removal: what outlived it is left as it is by the undo.
+    journal_.Commit(record);
+    return S_OK;
+}
+
+HRESULT ScriptParser::OpenOrCreateKey(Block& block)
+{
+    if (block.current.Open(block.parent, token_, KEY_ALL_ACCESS) == ERROR_SUCCESS ||
+        block.current.Open(block.parent, token_, KEY_READ) == ERROR_SUCCESS) {
+        block.node = RegistrationJournal::kNoNode;
+        lstrcpyA(block.keyName, token_);
+        return S_OK;
+    }
+    Node parentNode = RegistrationJournal::kRoot, node = RegistrationJournal::kNoNode;
+    UINT record = RegistrationJournal::kNoRecord;
+    HRESULT result = ParentNode(block, &parentNode);
+    if (FAILED(result) || FAILED(result = journal_.AddNode(parentNode, token_, &node)) ||
+        FAILED(result = journal_.BeginKeyCreated(node, &record)))
+        return result;
+    if (block.current.Create(block.parent, token_) != ERROR_SUCCESS) {
+        journal_.Discard(record);
+        return DISP_E_EXCEPTION;
+    }
+    journal_.Commit(record);
+    block.node = node;
+    lstrcpyA(block.keyName, token_);
+    return S_OK;
 }
 
 HRESULT ScriptParser::ApplySubBlock(Block& block)
@@ -182,23 +191,32 @@ HRESULT ScriptParser::ApplySubBlock(Block& block)
     // After "Delete" or "Val" with no key of this block open there is no key to go beneath.
     if (block.current.Handle() == nullptr)
         return DISP_E_EXCEPTION;
-    int outer = pathLength_;
-    pathLength_ = AppendName(outer, block.keyName);
-    HRESULT result = ApplyBlock(block.current.Handle(), TRUE, FALSE);
-    pathLength_ = outer;
-    path_[outer] = '\0';
+    HRESULT result = ApplyBlock(block.current.Handle(), TRUE, FALSE, &block);
     if (FAILED(result))
         return result;
     return ReadToken(token_);
 }
 
-int ScriptParser::AppendName(int length, LPCSTR name)
+// The journal's node of the block's current key, recorded on first need with those above it.
+HRESULT ScriptParser::CurrentNode(Block& block, Node* node)
 {
-    // Depth and name length are bounded, so the path always fits.
-    if (length > 0)
-        path_[length++] = '\\';
-    lstrcpyA(path_ + length, name);
-    return length + lstrlenA(name);
+    if (block.node == RegistrationJournal::kNoNode) {
+        Node parentNode = RegistrationJournal::kRoot;
+        HRESULT result = ParentNode(block, &parentNode);
+        if (FAILED(result) || FAILED(result = journal_.AddNode(parentNode, block.keyName, &block.node)))
+            return result;
+    }
+    *node = block.node;
+    return S_OK;
+}
+
+HRESULT ScriptParser::ParentNode(Block& block, Node* node)
+{
+    if (block.outer == nullptr) {
+        *node = RegistrationJournal::kRoot;
+        return S_OK;
+    }
+    return CurrentNode(*block.outer, node);
 }
 
 // After "Val": the value name into the block, then the token that must begin with "=".
@@ -211,32 +229,6 @@ HRESULT ScriptParser::ReadValueEntry(Block& block)
     if (FAILED(result = ReadToken(token_)))
         return result;
     return token_[0] == '=' ? S_OK : DISP_E_EXCEPTION;
-}
-
-// Writes a value and, when it is new, records it so that a failed block can take it back.
-HRESULT ScriptParser::WriteRecordedValue(HKEY key, LPCSTR keyName, LPCSTR valueName, LPSTR token)
-{
-    bool existed = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    HRESULT result = WriteValue(key, valueName, token);
-    if (FAILED(result) || existed)
-        return result;
-    int outer = pathLength_;
-    if (keyName != nullptr)
-        AppendName(outer, keyName);
-    result = created_.AddValue(path_, valueName);
-    path_[outer] = '\0';
-    if (FAILED(result))
-        RegDeleteValueA(key, valueName);  // unrecorded, it could outlive the undo
-    return result;
-}
-
-HRESULT ScriptParser::RecordCreated(LPCSTR name)
-{
-    int outer = pathLength_;
-    AppendName(outer, name);
-    HRESULT result = created_.Add(path_);
-    path_[outer] = '\0';
-    return result;
 }
 
 HRESULT ScriptParser::UnregisterEntry(Block& block)
@@ -256,14 +248,12 @@ HRESULT ScriptParser::UnregisterEntry(Block& block)
         if (FAILED(result = ReadValueEntry(block)))
             return result;
         if (!block.walkOnly)
-            RegDeleteValueA(block.parent, block.valueName);
-        if (FAILED(result = SkipValue(token_)))
+            Refused(RegDeleteValueA(block.parent, block.valueName));
+        if (FAILED(result = SkipValue(token_)) || !IsOpeningBrace(token_))
             return result;
-        // A block that the register pass applied after the value is stepped over, so the
-        // walk stays in step with the text.
-        if (!IsOpeningBrace(token_))
-            return S_OK;
-        if (FAILED(result = ApplyBlock(block.parent, FALSE, TRUE)))
+        // The register pass applied this block beneath the block's current key.
+        HKEY key = block.current.Handle();
+        if (FAILED(result = ApplyBlock(key, FALSE, block.walkOnly || key == nullptr, &block)))
             return result;
         return ReadToken(token_);
     }
@@ -275,54 +265,65 @@ HRESULT ScriptParser::UnregisterKey(Block& block)
     HRESULT result = CheckKeyName(token_);
     if (FAILED(result))
         return result;
-    // Values of the sub-block can be removed only through a handle that may set them.
-    if (!block.walkOnly &&
-        block.current.Open(block.parent, token_, KEY_READ | KEY_SET_VALUE) != ERROR_SUCCESS &&
-        block.current.Open(block.parent, token_, KEY_READ) != ERROR_SUCCESS)
-        block.walkOnly = TRUE;  // a missing key: its sub-block is only stepped over
+    bool missing = block.walkOnly != FALSE;
+    if (!missing) {
+        // Values of the sub-block can be removed only through a handle that may set them.
+        LONG error = block.current.Open(block.parent, token_, KEY_READ | KEY_SET_VALUE);
+        if (error != ERROR_SUCCESS)
+            error = block.current.Open(block.parent, token_, KEY_READ);
+        if (error != ERROR_SUCCESS) {
+            // Only its own sub-block is stepped over; the keys after it are handled as usual.
+            missing = true;
+            block.current.Close();
+            Refused(error);  // a key that is there but may not be opened stays, with what is beneath
+        }
+    }
     lstrcpyA(block.keyName, token_);
 
     // The text, not the registry, tells whether a sub-block follows.
+    HRESULT refusedBefore = refused_;
     if (SUCCEEDED(result = ReadToken(token_)))
         result = SkipValue(token_);
-    if (SUCCEEDED(result) && token_[0] == '{') {
+    if (SUCCEEDED(result) && IsOpeningBrace(token_)) {
         HKEY key = block.current.Handle();
         // Beneath a key with neither subkeys nor named values there is nothing to remove.
-        BOOL stepOver = block.walkOnly || !(KeyHasSubkeys(key) || KeyHasNamedValues(key));
-        result = ApplyBlock(key, FALSE, stepOver);
-        if (SUCCEEDED(result) && SUCCEEDED(result = ReadToken(token_)))
+        BOOL stepOver = missing || !(KeyHasSubkeys(key) || KeyHasNamedValues(key));
+        if (SUCCEEDED(result = ApplyBlock(key, FALSE, stepOver, &block)) && SUCCEEDED(result = ReadToken(token_)))
             result = SkipValue(token_);
-        if (SUCCEEDED(result) && block.walkOnly) {
-            block.walkOnly = block.startingWalkOnly;
-            return S_OK;
-        }
     }
-    if (block.walkOnly || (FAILED(result) && result != kUndoLimitReached))
+    if (FAILED(result) || missing)
         return result;
-    // An undo that ends inside the key still decides whether the key goes.
-    HRESULT removed = RemoveUnusedKey(block);
-    return FAILED(result) ? result : removed;
+    return RemoveUnusedKey(block, refusedBefore);
 }
 
-HRESULT ScriptParser::RemoveUnusedKey(Block& block)
+HRESULT ScriptParser::RemoveUnusedKey(Block& block, HRESULT refusedBefore)
 {
     // Decided from the registry after the sub-block: a key still in use stays, whole.
     if (KeyHasSubkeys(block.current.Handle()))
         return S_OK;
     if (block.current.Close() != ERROR_SUCCESS)
         return DISP_E_EXCEPTION;
-    if (block.deleteKeys)
-        RegDeleteKeyA(block.parent, block.keyName);
+    if (!block.deleteKeys)
+        return S_OK;
+    LONG error = RegDeleteKeyA(block.parent, block.keyName);
+    if (error == ERROR_SUCCESS)
+        refused_ = refusedBefore;  // what was refused inside the key went with it
+    else
+        Refused(error);
     return S_OK;
+}
+
+void ScriptParser::Refused(LONG error)
+{
+    // A missing key or value is already as unregistration wants it.
+    if (error == ERROR_ACCESS_DENIED && SUCCEEDED(refused_))
+        refused_ = HRESULT_FROM_WIN32(error);
 }
 
 HRESULT ScriptParser::ReadToken(LPSTR buffer)
 {
     SkipBlanks();
-    tokenStart_ = cursor_;
     buffer[0] = '\0';
-    if (undoLimit_ != nullptr && cursor_ >= undoLimit_)
-        return kUndoLimitReached;
     if (*cursor_ == '\0')
         return DISP_E_EXCEPTION;
 
@@ -361,14 +362,39 @@ void ScriptParser::SkipBlanks()
         cursor_ = CharNextA(cursor_);
 }
 
-HRESULT ScriptParser::WriteValue(HKEY key, LPCSTR valueName, LPSTR token)
+// Writes the value of a "Val" entry into the block's parent, or the default value of the block's
+// current key, having kept in the journal what it replaces.
+HRESULT ScriptParser::WriteValue(Block& block, bool defaultValue, LPSTR token)
 {
-    char type[kTokenSize];
-    char value[kTokenSize];
-    HRESULT result = ReadToken(type);
+    BYTE data[kTokenSize];
+    DWORD type = REG_NONE, size = 0;
+    HRESULT result = ReadValue(&type, data, &size);
     if (FAILED(result))
         return result;
-    VARTYPE valueType = FindValueType(type);
+    HKEY key = defaultValue ? block.current.Handle() : block.parent;
+    LPCSTR name = defaultValue ? nullptr : block.valueName;
+    Node node = RegistrationJournal::kRoot;
+    UINT record = RegistrationJournal::kNoRecord;
+    result = defaultValue ? CurrentNode(block, &node) : ParentNode(block, &node);
+    if (FAILED(result) || FAILED(result = journal_.BeginValueWrite(key, node, name, &record)))
+        return result;
+    // A value that the platform refuses does not fail the walk; nothing changed to take back.
+    if (RegSetValueExA(key, name, 0, type, data, size) == ERROR_SUCCESS)
+        journal_.Commit(record);
+    else
+        journal_.Discard(record);
+    return ReadToken(token);
+}
+
+// Reads a type letter and a value, and gives the registry's type and bytes for them.
+HRESULT ScriptParser::ReadValue(DWORD* type, BYTE* data, DWORD* size)
+{
+    char letter[kTokenSize];
+    char value[kTokenSize];
+    HRESULT result = ReadToken(letter);
+    if (FAILED(result))
+        return result;
+    VARTYPE valueType = FindValueType(letter);
     if (valueType == VT_EMPTY)
         return DISP_E_EXCEPTION;
     SkipBlanks();
@@ -376,26 +402,28 @@ HRESULT ScriptParser::WriteValue(HKEY key, LPCSTR valueName, LPSTR token)
         return result;
 
     if (valueType == VT_BSTR) {
-        RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                       lstrlenA(value) + 1);
+        *type = REG_SZ;
+        *size = lstrlenA(value) + 1;
+        CopyMemory(data, value, *size);
     } else if (valueType == VT_UI4) {
         WCHAR wide[kTokenSize];
         ULONG number = 0;
         if (MultiByteToWideChar(CP_ACP, 0, value, -1, wide, kTokenSize) == 0 ||
             FAILED(VarUI4FromStr(wide, 0, 0, &number)))
             return DISP_E_EXCEPTION;  // a number that is not one is never written
-        RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                       sizeof number);
+        *type = REG_DWORD;
+        *size = sizeof number;
+        CopyMemory(data, &number, sizeof number);
     } else {
         int length = lstrlenA(value);
         if (length % 2 != 0)
             return E_FAIL;
-        BYTE bytes[kTokenSize / 2];
         for (int i = 0; i < length / 2; ++i)
-            bytes[i] = static_cast<BYTE>(HexDigit(value[2 * i]) << 4 | HexDigit(value[2 * i + 1]));
-        RegSetValueExA(key, valueName, 0, REG_BINARY, bytes, length / 2);
+            data[i] = static_cast<BYTE>(HexDigit(value[2 * i]) << 4 | HexDigit(value[2 * i + 1]));
+        *type = REG_BINARY;
+        *size = length / 2;
     }
-    return ReadToken(token);
+    return S_OK;
 }
 
 HRESULT ScriptParser::SkipValue(LPSTR token)

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "registrar/CreatedKeys.h"
+#include "registrar/RegistrationJournal.h"
 #include "registrar/ScriptVariables.h"
 
 // Applies a registration script to the registry. The register pass creates the keys and
@@ -18,37 +18,39 @@ public:
     ScriptParser& operator=(const ScriptParser&) = delete;
 
     // Expands `text` with `variables`, then walks it in the register pass (doRegister
-    // non-zero) or the unregister pass. A root block that fails to register is undone: walked
-    // in the unregister pass, then every key that it created and that is still there removed.
+    // non-zero) or the unregister pass. A root block that fails to register is taken back from
+    // the journal of what it changed, so the registry is as it was before that block. The
+    // unregister pass removes all it may and answers the first refusal of the platform
+    // (HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) when something that it names stays because of it.
     HRESULT Apply(LPCSTR text, const ScriptVariables& variables, BOOL doRegister);
 
 private:
     struct Block;
+    typedef RegistrationJournal::Node Node;
 
-    HRESULT ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly);
+    HRESULT ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly, Block* outer);
     HRESULT RegisterEntry(Block& block);
+    HRESULT RemoveTree(Block& block, LPCSTR name);
+    HRESULT OpenOrCreateKey(Block& block);
     HRESULT ApplySubBlock(Block& block);
-    int AppendName(int length, LPCSTR name);
-    HRESULT RecordCreated(LPCSTR name);
-    HRESULT WriteRecordedValue(HKEY key, LPCSTR keyName, LPCSTR valueName, LPSTR token);
+    HRESULT CurrentNode(Block& block, Node* node);
+    HRESULT ParentNode(Block& block, Node* node);
     HRESULT UnregisterEntry(Block& block);
     HRESULT ReadValueEntry(Block& block);
     HRESULT UnregisterKey(Block& block);
-    HRESULT RemoveUnusedKey(Block& block);
+    HRESULT RemoveUnusedKey(Block& block, HRESULT refusedBefore);
+    void Refused(LONG error);
     HRESULT ReadToken(LPSTR buffer);
     void SkipBlanks();
-    HRESULT WriteValue(HKEY key, LPCSTR valueName, LPSTR token);
+    HRESULT WriteValue(Block& block, bool defaultValue, LPSTR token);
+    HRESULT ReadValue(DWORD* type, BYTE* data, DWORD* size);
     HRESULT SkipValue(LPSTR token);
     static bool KeyHasSubkeys(HKEY key);
     static bool KeyHasNamedValues(HKEY key);
 
     LPCSTR cursor_ = nullptr;
-    LPCSTR tokenStart_ = nullptr;  // where the token read last began
-    LPCSTR undoLimit_ = nullptr;   // an undo walk ends where the register pass failed
     int depth_ = 0;
+    HRESULT refused_ = S_OK;  // the unregister pass's first refused removal
     char token_[kTokenSize] = {};
-    // Where the register pass is, beneath the root of its block: "A\\B" in the block of B.
-    char path_[kMaxDepth * kNameSize] = {};
-    int pathLength_ = 0;
-    CreatedKeys created_;
+    RegistrationJournal journal_;
 };

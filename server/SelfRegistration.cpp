@@ -73,15 +73,20 @@ HRESULT UnregisterServer(ServerModule* module, BOOL unregisterTypeLib, const CLS
 {
     if (module == nullptr)
         return E_INVALIDARG;
+    // Every class is still walked; the first class whose keys the platform would not let go
+    // answers for all, so that a refused removal is not reported as success.
+    HRESULT result = S_OK;
     for (ClassEntry* row = module->Classes(); row != nullptr && row->clsid != nullptr; ++row) {
         if (!Selected(*row, filter))
             continue;
-        row->registration(FALSE);
+        HRESULT removed = row->registration(FALSE);
+        if (FAILED(removed) && SUCCEEDED(result))
+            result = removed;
         RegisterClassCategories(*row->clsid, CategoriesOf(*row), FALSE);
     }
     if (unregisterTypeLib)
         UnregisterModuleTypeLib(module);
-    return S_OK;
+    return result;
 }
 
 HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryEntry* table, BOOL doRegister)

@@ -1,4 +1,5 @@
 // regsvr32 registers and removes Morvaleth.DLL in the real registry of the prefix.
+#include "support/LockedKey.h"
 #include "support/Paths.h"
 #include "support/Process.h"
 #include "support/RegistrySnapshot.h"
@@ -6,6 +7,7 @@
 #include "support/TargetPlatform.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -130,5 +132,78 @@ TEST_F(Regsvr32Client, ClassKeyIsReplacedWhole)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Programmable\\Stale"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Programmable"));
 }
+
+// The keys of the registration script, beneath HKEY_CLASSES_ROOT.
+const std::vector<std::string>& ScriptKeys()
+{
+    static const std::vector<std::string> keys = {
+        "Morvaleth.Validate.7", "Morvaleth.Validate.7\\CLSID", "Morvaleth.Validate", "Morvaleth.Validate\\CLSID",
+        "Morvaleth.Validate\\CurVer", kClassKey, kClassKey + "\\ProgID", kClassKey + "\\VersionIndependentProgID",
+        kClassKey + "\\Programmable", kClassKey + "\\InprocServer32", kClassKey + "\\TypeLib",
+    };
+    return keys;
+}
+
+// Creates the object by the ProgID, as a script client does.
+bool CreatesByProgId(const wchar_t* progId)
+{
+    CLSID clsid;
+    IUnknown* object = nullptr;
+    if (FAILED(CLSIDFromProgID(progId, &clsid)) ||
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object))))
+        return false;
+    object->Release();
+    return true;
+}
+
+class Regsvr32EachKey : public Regsvr32Client, public testing::WithParamInterface<std::string> {};
+
+// A failed re-registration gives the earlier one back whole: still there, byte for byte, working.
+TEST_P(Regsvr32EachKey, ReRegistrationWithTheKeyLockedFailsAndKeepsTheEarlierOne)
+{
+    ASSERT_EQ(0, Regsvr32("/s"));
+    std::vector<std::string> before = ClassEntries();
+    {
+        LockedKey locked(HKEY_CLASSES_ROOT, GetParam().c_str());
+        EXPECT_EQ(5, Regsvr32("/s"));
+    }
+    EXPECT_EQ(Joined(before), Joined(ClassEntries()));
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));  // S_FALSE where the runner has COM up
+    EXPECT_TRUE(CreatesByProgId(L"Morvaleth.Validate.7"));
+    EXPECT_TRUE(CreatesByProgId(L"Morvaleth.Validate"));
+    CoUninitialize();
+}
+
+// Whatever one key of the registration has lost, unregistration removes all the rest.
+TEST_P(Regsvr32EachKey, UnregistrationAfterTheKeyWasRemovedRemovesTheRest)
+{
+    ASSERT_EQ(0, Regsvr32("/s"));
+    RemoveKeyTree(HKEY_CLASSES_ROOT, GetParam());
+    EXPECT_EQ(0, Regsvr32("/s /u"));
+    EXPECT_EQ("", Joined(ClassEntries()));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
+}
+
+// Unregistration over a locked key exits 5; once it is unlocked, a second one removes all.
+TEST_F(Regsvr32Client, UnregistrationRefusedByALockedKeyFails)
+{
+    ASSERT_EQ(0, Regsvr32("/s"));
+    {
+        LockedKey locked(HKEY_CLASSES_ROOT, (kClassKey + "\\InprocServer32").c_str());
+        EXPECT_EQ(5, Regsvr32("/s /u"));
+    }
+    EXPECT_EQ(0, Regsvr32("/s /u"));
+    EXPECT_EQ("", Joined(ClassEntries()));
+}
+
+INSTANTIATE_TEST_SUITE_P(ScriptKeys, Regsvr32EachKey, testing::ValuesIn(ScriptKeys()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 }  // namespace

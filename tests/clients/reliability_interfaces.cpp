@@ -7,6 +7,7 @@
 // block. Late-bound failures are the platform's type information's, passed through: each Invoke
 // row is also made directly on the type information and must answer the same.
 // HKEY_CLASSES_ROOT is redirected to a scratch key, where DllRegisterServer puts the type library.
+#include "support/LockedKey.h"
 #include "support/Paths.h"
 #include "support/RedirectedRoot.h"
 #include "support/RunAgain.h"
@@ -68,37 +69,6 @@ std::vector<IID> ForeignInterfaces()
     }
     return iids;
 }
-
-// A key of the scratch classes root with an empty DACL: it can be neither opened nor created.
-// The DACL it had is put back through a handle taken before.
-class LockedKey {
-public:
-    LockedKey(HKEY classes, const char* path)
-    {
-        RegCreateKeyExA(classes, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        DWORD size = 0;
-        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
-        original_.resize(size);
-        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size);
-        ACL empty;
-        InitializeAcl(&empty, sizeof empty, ACL_REVISION);
-        SECURITY_DESCRIPTOR locked;
-        InitializeSecurityDescriptor(&locked, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&locked, TRUE, &empty, FALSE);
-        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &locked);
-    }
-    ~LockedKey()
-    {
-        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
-        RegCloseKey(key_);
-    }
-    LockedKey(const LockedKey&) = delete;
-    LockedKey& operator=(const LockedKey&) = delete;
-
-private:
-    HKEY key_ = nullptr;
-    std::vector<BYTE> original_;
-};
 
 std::string Code(HRESULT result)
 {
@@ -332,9 +302,13 @@ const Row kRows[] = {
                                     &library) != ERROR_SUCCESS, "the type library was registered");
             if (library != nullptr)
                 RegCloseKey(library);
+            // The locked key stays: a refusal, not a success.
             HRESULT unregistered = c.unregisterServer();
-            c.Require(unregistered == S_OK, "DllUnregisterServer answered " + Code(unregistered));
+            c.Require(unregistered == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                      "DllUnregisterServer over a locked key answered " + Code(unregistered));
         }
+        HRESULT unlocked = c.unregisterServer();
+        c.Require(unlocked == S_OK, "DllUnregisterServer after unlocking answered " + Code(unlocked));
         c.Require(c.registerServer() == S_OK, "registering again failed");
         return result; }},
 

@@ -77,22 +77,27 @@ TEST_F(AllocationFailure, ExpansionFailsWholeAndFreesItsOutput)
     EXPECT_EQ(7, allocations);
 }
 
-TEST_F(AllocationFailure, ScriptTouchesNoKeyBeforeItsTextIsExpanded)
+// Over a clean root and over an earlier registration: a refused allocation fails the pass before
+// the registry is touched for its entry, and the undo leaves the registry exactly as it was.
+TEST_F(AllocationFailure, RefusedAllocationLeavesTheRegistryAsItWas)
 {
     RedirectedRoots roots;
     std::string script = ReadFileBytes(BesideExecutable("Morvaleth.rgs"));
     ScriptVariables variables;
     variables.Add(L"Module", kTestModule);
-    long allocations = Sweep(
-        [&] {
-            ScriptParser parser;
-            return parser.Apply(script.c_str(), variables, TRUE);
-        },
-        [&](long refused) { EXPECT_EQ(std::set<std::string>{}, Tree(roots.Scratch())) << refused; });
-    // output, the name compared, the value converted; the record of what the pass created (its
-    // table, the 12 keys and the 12 values that the script makes)
-    EXPECT_EQ(28, allocations);
-    EXPECT_EQ(Tree(roots.Scratch()).size(), 23u);
+    auto apply = [&] {
+        ScriptParser parser;
+        return parser.Apply(script.c_str(), variables, TRUE);
+    };
+    for (bool registered : {false, true}) {
+        std::set<std::string> before = Tree(roots.Scratch());
+        long allocations = Sweep(apply, [&](long refused) {
+            EXPECT_EQ(before, Tree(roots.Scratch())) << refused << (registered ? " over a registration" : "");
+        });
+        // output, the name compared, the value converted; the journal's block and its growths
+        EXPECT_EQ(registered ? 8 : 7, allocations);
+        EXPECT_EQ(Tree(roots.Scratch()).size(), 23u);
+    }
 }
 
 }  // namespace

@@ -10,11 +10,11 @@
 // opened with KEY_READ alone and deletes a key whose DACL does not grant DELETE (it does refuse
 // KEY_ALL_ACCESS, KEY_WRITE, setting and deleting values). The test asks the platform which it
 // does and expects accordingly.
-// As the design has it: a value that the platform refuses does not fail the pass (RegSetValueExA
-// is not examined), so over a read-only key registration succeeds without that key's values; the
-// undo of a failed pass is an unregister pass over the failing block, so a failed registration
-// over an earlier one removes the earlier one's keys up to where it failed, and a default value
-// written into a key that was there before stays.
+// A value that the platform refuses does not fail the pass (RegSetValueExA is not examined), so
+// over a read-only key registration succeeds without that key's values. A failed pass leaves the
+// registry byte for byte as it was, over a clean root and over an earlier registration alike.
+// Unregistration removes all it may and fails when a key of the script stays because the platform
+// refused it.
 // Faults that the platform cannot be made to produce on a real key, and so are not swept: a
 // failing RegCloseKey or RegQueryInfoKeyA on an open key, a full registry, a key that can be
 // created but not then written.
@@ -264,54 +264,23 @@ TEST_P(RegistrationFaultSweep, RegisterFailsWholeOrWritesAllItCan)
         return;
     }
 
-    // Nothing that the failed block created remains. A default value written into a key that was
-    // there before stays: the undo is an unregister pass, which removes keys, not default values.
-    RegistryTree created;
-    for (const std::string& key : after.keys)
-        if (!before.keys.count(key))
-            created.keys.insert(key);
-    for (const std::string& key : after.unreadable)
-        if (!before.unreadable.count(key))
-            created.unreadable.insert(key);
-    for (const auto& value : after.values) {
-        std::string key = KeyOf(value.first);
-        bool isDefault = value.first.size() == key.size() + 1;
-        if (!before.values.count(value.first) && !(isDefault && before.keys.count(key)))
-            created.values.insert(value);
-    }
-    EXPECT_TRUE(created.Empty()) << "left behind:\n" << created.Describe();
+    EXPECT_EQ(before, after) << "lost:\n" << Difference(before, after) << "left behind:\n" << Difference(after, before);
 }
 
-// The script keys that the unregister pass leaves in place, by the design's rules: "NoRemove"
-// CLSID; a key it cannot open, with its block stepped over; after such a key that has no block of
-// its own, the later keys of the same block up to and including the first one that has a block
-// (the walk-only rule of the unregister pass); a key it may not delete; and every key above an
-// existing key that stays, since a key that still has subkeys is never deleted.
+// The script keys that the unregister pass leaves in place: "NoRemove" CLSID; a key it cannot
+// open, with the keys of its block; a key it may not delete; and every key above an existing key
+// that stays, since a key that still has subkeys is never deleted.
 std::set<std::string> KeysThatStay(const std::set<std::string>& existing, const std::set<std::string>& unopenable,
                                    const std::set<std::string>& undeletable)
 {
     const std::vector<ScriptKey>& keys = ScriptKeys();
     std::set<std::string> stay = {"HKCR\\CLSID"};
-    auto stepOver = [&](const std::string& top) {
-        for (const ScriptKey& key : keys)
+    for (const ScriptKey& key : keys) {
+        for (const std::string& top : unopenable)
             if (key.path == top || IsBeneath(key.path, top))
                 stay.insert(key.path);
-    };
-    std::set<std::string> parents;
-    for (const ScriptKey& key : keys)
-        parents.insert(Parent(key.path));
-    for (const std::string& parent : parents) {
-        bool walkOnly = false;
-        for (const ScriptKey& key : keys) {
-            if (Parent(key.path) != parent)
-                continue;
-            if (walkOnly || unopenable.count(key.path)) {
-                stepOver(key.path);
-                walkOnly = !key.subBlock;
-            } else if (undeletable.count(key.path)) {
-                stay.insert(key.path);
-            }
-        }
+        if (undeletable.count(key.path))
+            stay.insert(key.path);
     }
     for (const ScriptKey& key : keys)
         for (const std::string& kept : std::set<std::string>(stay))
@@ -320,8 +289,9 @@ std::set<std::string> KeysThatStay(const std::set<std::string>& existing, const 
     return stay;
 }
 
-// Removes what it can reach and may delete, writes nothing and always succeeds.
-TEST_P(RegistrationFaultSweep, UnregisterRemovesWhatItCanAndSucceeds)
+// Removes what it can reach and may delete, writes nothing, and fails when a key of the script
+// stays because the platform refused it.
+TEST_P(RegistrationFaultSweep, UnregisterRemovesWhatItMayAndReportsWhatWasRefused)
 {
     const SweepCase& sweep = GetParam();
     RegistryTree after, before;
@@ -333,7 +303,10 @@ TEST_P(RegistrationFaultSweep, UnregisterRemovesWhatItCanAndSucceeds)
         result = ApplyLibraryScript(FALSE);
         after = roots.Snapshot();
     }
-    EXPECT_EQ(S_OK, result);
+    // A locked key cannot even be looked into; CLSID itself is never removed.
+    bool refused = sweep.fault == Fault::Locked ||
+                   (refusals.deletion && sweep.key.path != "HKCR\\CLSID");
+    EXPECT_EQ(refused ? HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) : S_OK, result);
 
     std::set<std::string> unopenable, undeletable;
     for (const ScriptKey& key : ScriptKeys())

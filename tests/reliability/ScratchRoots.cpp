@@ -235,3 +235,26 @@ std::set<std::string> TopLevelKeys(HKEY root)
     }
     return names;
 }
+
+void ScratchRoots::AddUnrelated(const char* name)
+{
+    RegistryTree tree = Snapshot();
+    static const BYTE kData[] = {0x00, 0xFF, 0x7F};
+    for (const std::string& path : tree.keys) {
+        size_t bar = path.find('\\');
+        for (int i = 0; i < kRoots; ++i) {
+            if (scratch_[i] == nullptr || path.compare(0, bar, kRootTable[i].shortName) != 0)
+                continue;
+            HKEY key = nullptr, unrelated = nullptr;
+            if (RegOpenKeyExA(scratch_[i], path.substr(bar + 1).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+                continue;
+            RegSetValueExA(key, name, 0, REG_BINARY, kData, sizeof kData);
+            if (RegCreateKeyExA(key, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &unrelated,
+                                nullptr) == ERROR_SUCCESS) {
+                RegSetValueExA(unrelated, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("kept"), 5);
+                RegCloseKey(unrelated);
+            }
+            RegCloseKey(key);
+        }
+    }
+}

@@ -51,6 +51,9 @@ public:
     void Clear();
     // Everything beneath every scratch key, paths starting with the root's short name.
     RegistryTree Snapshot() const;
+    // Gives every key beneath every scratch key a value and a subkey named `name` that no script
+    // names: what a registration must keep, failed or not.
+    void AddUnrelated(const char* name);
 
 private:
     static const int kRoots = 7;

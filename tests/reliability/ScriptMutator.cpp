@@ -249,8 +249,8 @@ bool IsTypeLetter(const std::string& token)
     return token.size() == 1 && std::string("sSdDbB").find(token[0]) != std::string::npos;
 }
 
-// The mutations that leave a script as clear of the undo's gaps as it was: what they break is a
-// token's length, a name's length, the nesting depth, a value, or the text's end.
+// The mutations that leave every key named once: what they break is a token's length, a name's
+// length, the nesting depth, a value, or the text's end.
 std::string MutateTokensCleanly(Random& random, std::vector<std::string>& tokens, int& unique)
 {
     auto typeLetter = [&](size_t i) { return IsTypeLetter(tokens[i]) && i + 1 < tokens.size(); };
@@ -263,8 +263,7 @@ std::string MutateTokensCleanly(Random& random, std::vector<std::string>& tokens
         for (const std::string& word : words)
             if (tokens[i] == word)
                 return false;
-        // A key made after "NoRemove" would outlast the undo (see UndoGapsTest.cpp).
-        return !IsTypeLetter(tokens[i]) && (i == 0 || (tokens[i - 1] != "=" && tokens[i - 1] != "NoRemove"));
+        return !IsTypeLetter(tokens[i]) && (i == 0 || tokens[i - 1] != "=");
     };
     switch (random.Between(0, 5)) {
     case 0: {
@@ -395,25 +394,16 @@ std::string MutateText(Random& random, std::string& text, bool cleanly, int& uni
 {
     size_t at = random.Below(text.size() + 1);
     switch (cleanly ? random.Between(0, 1) * 2 : random.Between(0, 4)) {
-    case 0: {
+    case 0:
         text.resize(at);
-        // A name cut short after "NoRemove" would be a new key that the undo spares.
-        std::vector<ScriptToken> tokens = TokenizeScript(text);
-        size_t count = tokens.size();
-        if (cleanly && count >= 2 &&
-            lstrcmpiA(text.substr(tokens[count - 2].start, tokens[count - 2].end - tokens[count - 2].start).c_str(),
-                      "NoRemove") == 0)
-            text.resize(tokens[count - 2].start);
         return "truncate";
-    }
     case 1:
         text.insert(at, random.Pick(kPercents));
         return "percent";
     case 2: {
         std::string lead = random.Pick(kLeadBytes);
         if (cleanly) {
-            // A name of its own, unlike any other: joined to a "{" it would open a block when
-            // unregistering, and a name made twice outlasts the undo (see UndoGapsTest.cpp).
+            // A name of its own, unlike any other, so that every key stays named once.
             text += " L" + std::to_string(unique++) + lead;
             return "leadbyte-end";
         }
@@ -544,12 +534,10 @@ FuzzScript MakeFuzzScript(uint32_t seed, uint32_t index, const std::string& libr
         script.recipe = "soup";
     }
     bool cleanly = clearBase && random.Chance(60);
-    script.clearOfUndoGaps = cleanly;
 
     int mutations = random.Chance(10) ? 0 : random.Between(1, 5);
     if (mutations == 0) {
         script.text = script.base;
-        script.clearOfUndoGaps = clearBase;
         return script;
     }
     std::vector<std::string> tokens = Split(script.base);
@@ -572,7 +560,7 @@ FuzzScript MakeFuzzScript(uint32_t seed, uint32_t index, const std::string& libr
             script.recipe += " " + name;
     }
     if (cleanly)
-        script.recipe += " (clear of undo gaps)";
+        script.recipe += " (keys named once)";
     return script;
 }
 

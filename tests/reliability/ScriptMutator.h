@@ -24,10 +24,6 @@ struct FuzzScript {
     std::string base;    // before mutation: the library's own script, a random one, or token soup
     std::string text;    // what is applied
     std::string recipe;  // the kind of base and the mutations, for failure messages
-    // Free of what makes the undo of a failed block miss keys that it created (see
-    // UndoGapsTest.cpp): no "NoRemove" or "Delete", no key named twice, no token that begins
-    // with "{" and is not "{", no block after a value.
-    bool clearOfUndoGaps;
 };
 
 // Deterministic in (seed, index): a case is reproduced from the two numbers alone.

@@ -32,7 +32,6 @@ const char* Described() { return "not for registration of all classes"; }
 const char* Undescribed() { return nullptr; }
 const GUID kCategory = {0x40fc6ed5, 0x2438, 0x11cf, {0xa3, 0xdb, 0x08, 0x00, 0x36, 0xf1, 0x25, 0x02}};
 const CategoryEntry kCategories[] = {{1, &kCategory}, {2, &kCategory}, {0, nullptr}};
-const CategoryEntry* SomeCategories() { return kCategories; }
 const CLSID kClassA = {0xaaaaaaaa, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
 const CLSID kClassB = {0xbbbbbbbb, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
 void Nothing(bool) {}
