@@ -1,7 +1,15 @@
 # widl turns resources/Morvaleth.idl into the type library, the C++ header and the identifiers.
-find_program(WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
+# The 64-bit library is built for SYS_WIN64 and imports the 64-bit stdole2.tlb.
+find_program(WIDL NAMES ${MORVALETH_TRIPLET}-widl widl REQUIRED)
 set(MORVALETH_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "Where widl finds oaidl.idl and ocidl.idl")
-set(MORVALETH_STDOLE_DIR /usr/lib/i386-linux-gnu/wine/i386-windows CACHE PATH "Where widl finds stdole2.tlb")
+if(MORVALETH_ARCH STREQUAL "x64")
+    set(MORVALETH_WIDL_TARGET --win64)
+    set(stdole /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+    set(MORVALETH_WIDL_TARGET --win32)
+    set(stdole /usr/lib/i386-linux-gnu/wine/i386-windows)
+endif()
+set(MORVALETH_STDOLE_DIR ${stdole} CACHE PATH "Where widl finds stdole2.tlb")
 set(MORVALETH_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 set(MORVALETH_TLB ${MORVALETH_GENERATED_DIR}/Morvaleth.tlb)
 set(MORVALETH_HEADER ${MORVALETH_GENERATED_DIR}/Morvaleth.h)
@@ -9,7 +17,7 @@ set(MORVALETH_IID_SOURCE ${MORVALETH_GENERATED_DIR}/Morvaleth_i.c)
 file(MAKE_DIRECTORY ${MORVALETH_GENERATED_DIR})
 add_custom_command(
     OUTPUT ${MORVALETH_TLB} ${MORVALETH_HEADER} ${MORVALETH_IID_SOURCE}
-    COMMAND ${WIDL} --win32 -I${MORVALETH_WINE_IDL_DIR} -L${MORVALETH_STDOLE_DIR}
+    COMMAND ${WIDL} ${MORVALETH_WIDL_TARGET} -I${MORVALETH_WINE_IDL_DIR} -L${MORVALETH_STDOLE_DIR}
             -t -o ${MORVALETH_TLB} -h -H ${MORVALETH_HEADER} -u -U ${MORVALETH_IID_SOURCE}
             ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl
     DEPENDS ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl

@@ -3,6 +3,7 @@
 #include "support/Process.h"
 #include "support/RegistrySnapshot.h"
 #include "support/ScratchKey.h"
+#include "support/TargetPlatform.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -86,7 +87,7 @@ TEST_F(Regsvr32Client, RegistersExactlyTheClassAndItsTypeLibrary)
 
     // The type library: its file is the DLL's full path, its help directory the DLL's folder.
     EXPECT_EQ("Morvaleth 1.0 Type Library", GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0", nullptr));
-    EXPECT_EQ(DllPath(), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\409\\win32", nullptr));
+    EXPECT_EQ(DllPath(), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\409\\" + kTargetPlatformKey, nullptr));
     std::string helpDirectory = GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\HELPDIR", nullptr);
     EXPECT_EQ(0u, ExecutableDirectory().find(helpDirectory)) << helpDirectory;
     EXPECT_FALSE(helpDirectory.empty());

@@ -10,6 +10,7 @@
 
 #include "server/ServerModule.h"
 #include "support/Paths.h"
+#include "support/TargetPlatform.h"
 
 namespace {
 // The locale the library declares; RegisterTypeLib files it under this one.
@@ -35,7 +36,7 @@ HRESULT TypeLibraryRegistration::Register()
 
 HRESULT TypeLibraryRegistration::Unregister()
 {
-    return UnRegisterTypeLib(LIBID_MORVALETHLib, 1, 0, kLibraryLocale, SYS_WIN32);
+    return UnRegisterTypeLib(LIBID_MORVALETHLib, 1, 0, kLibraryLocale, kTargetSysKind);
 }
 
 TestThread::TestThread(std::function<void()> body) : body_(std::move(body))

@@ -1,5 +1,6 @@
 // The type library carried by the built DLL, read back through the platform's ITypeLib.
 #include "support/Paths.h"
+#include "support/TargetPlatform.h"
 
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
@@ -88,7 +89,7 @@ TEST_F(TypeLibraryTest, LibraryAttributes)
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(1033u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    EXPECT_EQ(kTargetSysKind, attr->syskind);
     // The loader adds "has a disk image" to a library read from a file; the library itself sets none.
     EXPECT_EQ(0, attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE);
     lib->ReleaseTLibAttr(attr);

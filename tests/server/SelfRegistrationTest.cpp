@@ -3,6 +3,7 @@
 #include "support/Paths.h"
 #include "support/RedirectedRoot.h"
 #include "support/RegistrySnapshot.h"
+#include "support/TargetPlatform.h"
 
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
@@ -172,7 +173,7 @@ TEST_F(SelfRegistrationTest, TypeLibraryOfTheModuleFileIsRegisteredWithItsFolder
 
     RedirectedRoot classes(HKEY_CLASSES_ROOT, std::string(kScratch) + "\\Classes");
     ASSERT_EQ(S_OK, RegisterModuleTypeLib(&module));
-    EXPECT_EQ(BesideExecutable("Morvaleth.DLL"), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\409\\win32", nullptr));
+    EXPECT_EQ(BesideExecutable("Morvaleth.DLL"), GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\409\\" + kTargetPlatformKey, nullptr));
     std::string helpDirectory = GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\HELPDIR", nullptr);
     EXPECT_FALSE(helpDirectory.empty());
     EXPECT_EQ(0u, ExecutableDirectory().find(helpDirectory)) << helpDirectory;
@@ -204,7 +205,7 @@ TEST_F(SelfRegistrationTest, TlbFileBesideALibraryWithoutTheResource)
 
         RedirectedRoot classes(HKEY_CLASSES_ROOT, std::string(kScratch) + "\\Classes");
         ASSERT_EQ(S_OK, RegisterModuleTypeLib(&module));
-        EXPECT_EQ(tlb, GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\409\\win32", nullptr));
+        EXPECT_EQ(tlb, GetStringValue(HKEY_CLASSES_ROOT, kTypeLibKey + "\\409\\" + kTargetPlatformKey, nullptr));
         ServerModule::Shutdown(&module);
         ServerModule::Startup(&module, table, GetModuleHandleA(nullptr));
     }

@@ -1,0 +1,11 @@
+# Shared by the per-architecture toolchain files: Debian's mingw-w64 with posix threads, which
+# GoogleTest needs. The including file sets CMAKE_SYSTEM_PROCESSOR (i686 or x86_64).
+set(CMAKE_SYSTEM_NAME Windows)
+set(MORVALETH_TRIPLET ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${MORVALETH_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MORVALETH_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${MORVALETH_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MORVALETH_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
