@@ -30,36 +30,91 @@ std::string HexBytes(const BYTE* data, DWORD size)
     return hex;
 }
 
-void PrintValue(std::FILE* out, const std::string& name, DWORD type, const BYTE* data, DWORD size)
+// Where the exported DLL lies, and how an installer names those places.
+struct InstallerPaths {
+    std::string fileKey, dirProperty;
+    std::string longPath, shortPath, folder, shortFolder;
+};
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    if (part.empty() || text.size() < part.size())
+        return false;
+    for (size_t i = 0; i + part.size() <= text.size(); ++i)
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str() + i, static_cast<int>(part.size()),
+                           part.c_str(), static_cast<int>(part.size())) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && Contains(a, b);
+}
+
+// A registry string as Windows Installer formatted text; false when it names the DLL's folder in a
+// way the installer cannot rebuild.
+bool FormattedText(const InstallerPaths& paths, const std::string& text, std::string& formatted)
+{
+    if (SamePath(text, paths.longPath)) {
+        formatted = "[#" + paths.fileKey + "]";
+    } else if (SamePath(text, paths.shortPath)) {
+        formatted = "[!" + paths.fileKey + "]";
+    } else if (SamePath(text, paths.folder)) {
+        formatted = "[" + paths.dirProperty + "]";
+    } else if (Contains(text, paths.folder) || Contains(text, paths.shortFolder)) {
+        return false;
+    } else {
+        formatted.clear();
+        for (char c : text) {
+            if (c == '[' || c == ']')
+                formatted += std::string("[\\") + c + "]";
+            else
+                formatted += c;
+        }
+    }
+    return true;
+}
+
+bool PrintValue(std::string& out, const InstallerPaths* paths, const std::string& name, DWORD type,
+                const BYTE* data, DWORD size)
 {
     std::string shownName = name.empty() ? "@" : RegString(name);
+    char line[64];
     if (type == REG_SZ) {
         std::string text(reinterpret_cast<const char*>(data), size);
         text = text.substr(0, text.find('\0'));
-        std::fprintf(out, "%s=%s\n", shownName.c_str(), RegString(text).c_str());
+        std::string formatted;
+        if (paths && !FormattedText(*paths, text, formatted))
+            return false;
+        out += shownName + "=" + RegString(paths ? formatted : text) + "\n";
     } else if (type == REG_DWORD && size == 4) {
-        std::fprintf(out, "%s=dword:%08lx\n", shownName.c_str(), *reinterpret_cast<const unsigned long*>(data));
+        std::snprintf(line, sizeof line, "=dword:%08lx\n", *reinterpret_cast<const unsigned long*>(data));
+        out += shownName + line;
     } else if (type == REG_BINARY) {
-        std::fprintf(out, "%s=hex:%s\n", shownName.c_str(), HexBytes(data, size).c_str());
+        out += shownName + "=hex:" + HexBytes(data, size) + "\n";
     } else {
-        std::fprintf(out, "%s=hex(%lx):%s\n", shownName.c_str(), static_cast<unsigned long>(type), HexBytes(data, size).c_str());
+        std::snprintf(line, sizeof line, "=hex(%lx):", static_cast<unsigned long>(type));
+        out += shownName + line + HexBytes(data, size) + "\n";
     }
+    return true;
 }
 
 // Keys in the order the registry gives them, parents before children.
-void PrintTree(std::FILE* out, HKEY key, const std::string& path)
+bool PrintTree(std::string& out, const InstallerPaths* paths, HKEY key, const std::string& path)
 {
     DWORD values = 0, subkeys = 0;
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);
     if (!path.empty()) {
-        std::fprintf(out, "\n[HKEY_CLASSES_ROOT\\%s]\n", path.c_str());
+        out += "\n[HKEY_CLASSES_ROOT\\" + path + "]\n";
         std::vector<BYTE> data(65536);
         for (DWORD i = 0; i < values; ++i) {
             char name[16384];
             DWORD nameLength = sizeof name, size = static_cast<DWORD>(data.size()), type = 0;
-            if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data.data(), &size) == ERROR_SUCCESS)
-                PrintValue(out, name, type, data.data(), size);
+            if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data.data(), &size) == ERROR_SUCCESS &&
+                !PrintValue(out, paths, name, type, data.data(), size))
+                return false;
         }
     }
     for (DWORD i = 0; i < subkeys; ++i) {
@@ -69,10 +124,13 @@ void PrintTree(std::FILE* out, HKEY key, const std::string& path)
             continue;
         HKEY child = nullptr;
         if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
-            PrintTree(out, child, path.empty() ? std::string(name) : path + "\\" + name);
+            bool printed = PrintTree(out, paths, child, path.empty() ? std::string(name) : path + "\\" + name);
             RegCloseKey(child);
+            if (!printed)
+                return false;
         }
     }
+    return true;
 }
 
 class Library {
@@ -88,7 +146,9 @@ public:
 
 }  // namespace
 
-long ExportRegistration(const std::string& dllPath, std::FILE* out)
+namespace {
+
+long Export(const std::string& dllPath, InstallerPaths* paths, std::FILE* out)
 {
     Library dll(dllPath);
     if (!dll.handle)
@@ -98,6 +158,19 @@ long ExportRegistration(const std::string& dllPath, std::FILE* out)
         reinterpret_cast<RegisterFunction>(reinterpret_cast<void*>(GetProcAddress(dll.handle, "DllRegisterServer")));
     if (!registerServer)
         return HRESULT_FROM_WIN32(GetLastError());
+    if (paths) {
+        // The forms in which the registration names the DLL: those it reads itself.
+        char path[MAX_PATH] = {}, shortPath[MAX_PATH] = {};
+        DWORD length = GetModuleFileNameA(dll.handle, path, MAX_PATH);
+        // Equal forms would leave it open which of them a value means.
+        if (length == 0 || length >= MAX_PATH || !GetShortPathNameA(path, shortPath, MAX_PATH) ||
+            lstrcmpiA(path, shortPath) == 0)
+            return E_UNEXPECTED;
+        paths->longPath = path;
+        paths->shortPath = shortPath;
+        paths->folder = paths->longPath.substr(0, paths->longPath.find_last_of('\\') + 1);
+        paths->shortFolder = paths->shortPath.substr(0, paths->shortPath.find_last_of('\\') + 1);
+    }
 
     RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
     HKEY scratch = nullptr;
@@ -110,12 +183,27 @@ long ExportRegistration(const std::string& dllPath, std::FILE* out)
         result = registerServer();
         RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     }
-    if (SUCCEEDED(result)) {
-        std::fprintf(out, "REGEDIT4\n");
-        PrintTree(out, scratch, std::string());
-    }
+    std::string text = "REGEDIT4\n";
+    if (SUCCEEDED(result) && !PrintTree(text, paths, scratch, std::string()))
+        result = E_UNEXPECTED;
+    if (SUCCEEDED(result))
+        std::fputs(text.c_str(), out);
     RegCloseKey(scratch);
     RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
     RegDeleteKeyA(HKEY_CURRENT_USER, kScratch);
     return result;
+}
+
+}  // namespace
+
+long ExportRegistration(const std::string& dllPath, std::FILE* out)
+{
+    return Export(dllPath, nullptr, out);
+}
+
+long ExportRegistrationForInstaller(const std::string& dllPath, const std::string& fileKey,
+                                    const std::string& dirProperty, std::FILE* out)
+{
+    InstallerPaths paths{fileKey, dirProperty, {}, {}, {}, {}};
+    return Export(dllPath, &paths, out);
 }

@@ -22,7 +22,7 @@ enum ExitStatus {
 
 const char kHelp[] =
     "Usage: morvaleth-report [--late] [--json]\n"
-    "       morvaleth-report --export-registration [--dll PATH]\n"
+    "       morvaleth-report --export-registration [--dll PATH] [--installer FILEKEY DIRPROPERTY]\n"
     "\n"
     "Creates \"Morvaleth.Validate\" through COM and shows what each of its 26 checks answers\n"
     "on this machine.\n"
@@ -35,6 +35,10 @@ const char kHelp[] =
     "                         DllRegisterServer writes (it is run with HKEY_CLASSES_ROOT\n"
     "                         redirected to a scratch key, which is removed afterwards)\n"
     "  --dll PATH             the Morvaleth.DLL to export (default: the one beside this program)\n"
+    "  --installer FILEKEY DIRPROPERTY\n"
+    "                         write values as Windows Installer formatted text for a Registry\n"
+    "                         table: the DLL's path becomes [!FILEKEY] or [#FILEKEY], its\n"
+    "                         folder [DIRPROPERTY]\n"
     "  --help                 show this text\n"
     "\n"
     "Exit status: 0 every check answered; 1 bad arguments; 2 the class is not registered;\n"
@@ -87,6 +91,8 @@ int main(int argc, char** argv)
 {
     bool late = false, json = false, exportRegistration = false;
     std::string dll = DllBesideProgram();
+    const char* fileKey = nullptr;
+    const char* dirProperty = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--late") == 0) {
             late = true;
@@ -96,6 +102,9 @@ int main(int argc, char** argv)
             exportRegistration = true;
         } else if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
             dll = argv[++i];
+        } else if (std::strcmp(argv[i], "--installer") == 0 && i + 2 < argc) {
+            fileKey = argv[++i];
+            dirProperty = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
                    std::strcmp(argv[i], "/?") == 0) {
             std::fputs(kHelp, stdout);
@@ -112,7 +121,8 @@ int main(int argc, char** argv)
     }
     int status;
     if (exportRegistration) {
-        long result = ExportRegistration(dll, stdout);
+        long result = fileKey ? ExportRegistrationForInstaller(dll, fileKey, dirProperty, stdout)
+                              : ExportRegistration(dll, stdout);
         if (FAILED(result))
             std::fprintf(stderr, "morvaleth-report: DllRegisterServer of %s failed (0x%08lX)\n", dll.c_str(),
                          static_cast<unsigned long>(result));
