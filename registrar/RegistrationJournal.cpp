@@ -22,7 +22,7 @@ struct RegistrationJournal::Header {
 
 namespace {
 
-const int kNameChars = 260;  // a name of the script holds at most 259 bytes
+const int kNameChars = RegistrationJournal::kNameBuffer;
 const int kMaxNodeDepth = 128;
 
 UINT Aligned(UINT size) { return (size + 3) & ~3u; }
@@ -156,6 +156,8 @@ HRESULT RegistrationJournal::BeginTreeRemoval(HKEY parent, Node parentNode, LPCS
     Header header = {'T', 0, 0, 0, parentNode, kNoRecord};
     HRESULT result = ToWide(name, wide);
     if (SUCCEEDED(result))
+        KeepStoredSpelling(parent, wide);
+    if (SUCCEEDED(result))
         result = Append(&header, sizeof header, record);
     if (SUCCEEDED(result))
         result = CaptureKey(key, wide);
@@ -167,6 +169,22 @@ HRESULT RegistrationJournal::BeginTreeRemoval(HKEY parent, Node parentNode, LPCS
     }
     reinterpret_cast<Header*>(At(start))->size = used_ - start;
     return S_OK;
+}
+
+// The script may name the key in another case than the one it was made with; the restored key
+// must come back as it was spelt.
+void RegistrationJournal::KeepStoredSpelling(HKEY parent, WCHAR (&name)[kNameBuffer])
+{
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof subkeyName_ / sizeof subkeyName_[0];
+        LONG status = RegEnumKeyExW(parent, index, subkeyName_, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS || (status != ERROR_SUCCESS && status != ERROR_MORE_DATA))
+            return;
+        if (status == ERROR_SUCCESS && CompareStringOrdinal(subkeyName_, -1, name, -1, TRUE) == CSTR_EQUAL) {
+            lstrcpynW(name, subkeyName_, kNameBuffer);
+            return;
+        }
+    }
 }
 
 HRESULT RegistrationJournal::CaptureKey(HKEY key, LPCWSTR name)

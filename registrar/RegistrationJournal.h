@@ -15,6 +15,7 @@ public:
     static const Node kRoot = 0xFFFFFFFFu;  // the root key of the block
     static const Node kNoNode = 0xFFFFFFFEu;  // not yet recorded
     static const UINT kNoRecord = 0xFFFFFFFFu;
+    static const int kNameBuffer = 260;  // a name of the script holds at most 259 bytes
 
     RegistrationJournal() = default;
     ~RegistrationJournal();
@@ -47,6 +48,7 @@ private:
     HRESULT Append(const void* bytes, UINT size, UINT* offset);
     HRESULT Reserve(UINT size);
     BYTE* At(UINT offset) const { return bytes_ + offset; }
+    void KeepStoredSpelling(HKEY parent, WCHAR (&name)[kNameBuffer]);
     HRESULT CaptureKey(HKEY key, LPCWSTR name);
     HRESULT CaptureValues(HKEY key, DWORD count, DWORD longestName, DWORD longestData);
     LONG OpenNode(HKEY root, Node node, REGSAM access, HKEY* key) const;

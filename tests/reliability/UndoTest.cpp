@@ -76,6 +76,15 @@ TEST_F(Undo, EarlierRootBlocksStayApplied)
     EXPECT_EQ(1u, after.values.size()) << after.Describe();
 }
 
+// Key names are compared without case; a tree removed under another spelling comes back as it was
+// spelt (found by the fuzz: "S" lost and "s" left).
+TEST_F(Undo, TreeRemovedUnderAnotherSpellingComesBackAsItWasSpelt)
+{
+    ASSERT_EQ(S_OK, Apply("HKCR { Tree { Sub = s kept } }", TRUE));
+    ExpectUnchangedByFailure("HKCR { ForceRemove TREE { New } Broken = sz x }");
+    ExpectUnchangedByFailure("HKCR { tree { Delete SUB } Broken = sz x }");
+}
+
 INSTANTIATE_TEST_SUITE_P(Scripts, Undo, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<UndoCase>& info) { return std::string(info.param.name); });
 
