@@ -1,5 +1,6 @@
 # widl turns resources/Morvaleth.idl into the type library, the C++ header and the identifiers.
 # The 64-bit library is built for SYS_WIN64 and imports the 64-bit stdole2.tlb.
+find_program(MORVALETH_PYTHON NAMES python3 REQUIRED)
 find_program(WIDL NAMES ${MORVALETH_TRIPLET}-widl widl REQUIRED)
 set(MORVALETH_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "Where widl finds oaidl.idl and ocidl.idl")
 if(MORVALETH_ARCH STREQUAL "x64")
@@ -20,7 +21,9 @@ add_custom_command(
     COMMAND ${WIDL} ${MORVALETH_WIDL_TARGET} -I${MORVALETH_WINE_IDL_DIR} -L${MORVALETH_STDOLE_DIR}
             -t -o ${MORVALETH_TLB} -h -H ${MORVALETH_HEADER} -u -U ${MORVALETH_IID_SOURCE}
             ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl
-    DEPENDS ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl
+    # widl stamps the library with the build's time; a fixed one keeps the DLL reproducible.
+    COMMAND ${MORVALETH_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/typelib-time.py ${MORVALETH_TLB}
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl ${CMAKE_SOURCE_DIR}/cmake/typelib-time.py
     WORKING_DIRECTORY ${MORVALETH_GENERATED_DIR}
     COMMENT "widl Morvaleth.idl"
     VERBATIM)
