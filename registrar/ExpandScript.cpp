@@ -1,7 +1,7 @@
 #include "registrar/ExpandScript.h"
 
-#include "registrar/LastError.h"
-#include "registrar/TaskMemory.h"
+#include "win/LastError.h"
+#include "win/TaskMemory.h"
 
 namespace {
 const int kMaxVariableName = 31;  // bytes

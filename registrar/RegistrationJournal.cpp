@@ -1,31 +1,11 @@
 #include "registrar/RegistrationJournal.h"
 
-#include <objbase.h>
-
-// Records lie one after another in one block, each starting on a 4-byte boundary:
-//   node:         header ('N', node = parent), the key's name (ANSI, NUL)
-//   key created:  header ('K', node = the key)
-//   value:        header ('V', node = the key), then type, data size, name size (bytes), the wide
-//                 name with its NUL, the data; `existed` tells whether there was one before
-//   tree removed: header ('T', node = the parent), then one saved key:
-//                 name size, wide name, value count, values (type, data size, name size, name,
-//                 data), subkey count, subkeys (saved keys)
-// Committed changes are chained newest first through `previous`.
-struct RegistrationJournal::Header {
-    BYTE kind;
-    BYTE existed;
-    WORD unused;
-    UINT size;  // of the whole record
-    Node node;
-    UINT previous;
-};
+#include "registry/RegistryKey.h"
 
 namespace {
 
 const int kNameChars = RegistrationJournal::kNameBuffer;
 const int kMaxNodeDepth = 128;
-
-UINT Aligned(UINT size) { return (size + 3) & ~3u; }
 
 UINT WideBytes(LPCWSTR text) { return (lstrlenW(text) + 1) * sizeof(WCHAR); }
 
@@ -37,73 +17,33 @@ HRESULT ToWide(LPCSTR name, WCHAR (&wide)[kNameChars])
     return S_OK;
 }
 
-UINT ReadUint(const BYTE* at)
+RecordHeader NewHeader(RecordKind kind, UINT size, RegistrationJournal::Node node, bool existed = false)
 {
-    UINT value;
-    CopyMemory(&value, at, sizeof value);
-    return value;
+    return RecordHeader{kind, static_cast<BYTE>(existed), 0, size, node, RegistrationJournal::kNoRecord};
 }
 
-void WriteUint(BYTE* at, UINT value) { CopyMemory(at, &value, sizeof value); }
+HKEY HandleOr(const RegistryKey& key, HKEY root) { return key.Handle() != nullptr ? key.Handle() : root; }
 
 }  // namespace
-
-RegistrationJournal::~RegistrationJournal() { CoTaskMemFree(bytes_); }
-
-HRESULT RegistrationJournal::Reserve(UINT size)
-{
-    if (size <= room_ - used_)
-        return S_OK;
-    if (size > 0x7FFFFFFFu - used_)
-        return E_OUTOFMEMORY;
-    UINT room = room_ < 256 ? 256 : room_;
-    while (room - used_ < size)
-        room = room > 0x3FFFFFFFu ? 0x7FFFFFFFu : room * 2;
-    // A new block and a copy: the platform's realloc is miscounted by Wine's malloc spy.
-    BYTE* grown = static_cast<BYTE*>(CoTaskMemAlloc(room));
-    if (grown == nullptr)
-        return E_OUTOFMEMORY;
-    if (used_ > 0)
-        CopyMemory(grown, bytes_, used_);
-    CoTaskMemFree(bytes_);
-    bytes_ = grown;
-    room_ = room;
-    return S_OK;
-}
-
-HRESULT RegistrationJournal::Append(const void* bytes, UINT size, UINT* offset)
-{
-    HRESULT result = Reserve(Aligned(size));
-    if (FAILED(result))
-        return result;
-    *offset = used_;
-    if (bytes != nullptr)
-        CopyMemory(At(used_), bytes, size);
-    else
-        ZeroMemory(At(used_), size);
-    used_ += Aligned(size);
-    return S_OK;
-}
 
 HRESULT RegistrationJournal::AddNode(Node parent, LPCSTR name, Node* node)
 {
     UINT nameSize = lstrlenA(name) + 1;
-    UINT record = 0;
-    HRESULT result = Reserve(sizeof(Header) + Aligned(nameSize));
+    UINT size = sizeof(RecordHeader) + Aligned(nameSize);
+    // One reservation for the whole record: the two appends cannot fail.
+    HRESULT result = buffer_.Reserve(size);
     if (FAILED(result))
         return result;
-    Header header = {'N', 0, 0, static_cast<UINT>(sizeof(Header) + Aligned(nameSize)), parent, kNoRecord};
-    Append(&header, sizeof header, &record);
-    UINT at = 0;
-    Append(name, nameSize, &at);
+    UINT record = 0, at = 0;
+    buffer_.Put(NewHeader(RecordKind::kNode, size, parent), &record);
+    buffer_.Append(name, nameSize, &at);
     *node = record;
     return S_OK;
 }
 
 HRESULT RegistrationJournal::BeginKeyCreated(Node node, UINT* record)
 {
-    Header header = {'K', 0, 0, sizeof(Header), node, kNoRecord};
-    return Append(&header, sizeof header, record);
+    return buffer_.Put(NewHeader(RecordKind::kKeyCreated, sizeof(RecordHeader), node), record);
 }
 
 HRESULT RegistrationJournal::BeginValueWrite(HKEY key, Node node, LPCSTR valueName, UINT* record)
@@ -114,13 +54,15 @@ HRESULT RegistrationJournal::BeginValueWrite(HKEY key, Node node, LPCSTR valueNa
     if (FAILED(result))
         return result;
     UINT nameSize = WideBytes(name);
-    UINT fixed = sizeof(Header) + 3 * sizeof(UINT) + Aligned(nameSize);
+    UINT fixed = sizeof(RecordHeader) + sizeof(ValueFields) + Aligned(nameSize);
     DWORD room = 256;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (FAILED(result = Reserve(fixed + Aligned(room))))
+        if (FAILED(result = buffer_.Reserve(fixed + Aligned(room))))
             return result;
+        // Read in place, where the record's data will lie.
+        UINT start = buffer_.Used();
         DWORD type = 0, size = room;
-        LONG error = RegQueryValueExW(key, name, nullptr, &type, At(used_ + fixed), &size);
+        LONG error = RegQueryValueExW(key, name, nullptr, &type, buffer_.Address(start + fixed), &size);
         if (error == ERROR_MORE_DATA) {
             room = size > room ? size : room * 2;
             continue;
@@ -130,15 +72,12 @@ HRESULT RegistrationJournal::BeginValueWrite(HKEY key, Node node, LPCSTR valueNa
             return S_OK;
         if (error != ERROR_SUCCESS)
             size = 0;
-        BYTE* at = At(used_);
-        Header header = {'V', static_cast<BYTE>(error == ERROR_SUCCESS), 0, fixed + Aligned(size), node, kNoRecord};
-        CopyMemory(at, &header, sizeof header);
-        WriteUint(at + sizeof header, type);
-        WriteUint(at + sizeof header + 4, size);
-        WriteUint(at + sizeof header + 8, nameSize);
-        CopyMemory(at + sizeof header + 12, name, nameSize);
-        *record = used_;
-        used_ += header.size;
+        UINT at = 0;
+        buffer_.Put(NewHeader(RecordKind::kValue, fixed + Aligned(size), node, error == ERROR_SUCCESS), &at);
+        buffer_.Put(ValueFields{type, size, nameSize}, &at);
+        buffer_.Append(name, nameSize, &at);
+        buffer_.Keep(size);
+        *record = start;
         return S_OK;
     }
     return S_OK;  // a value that keeps growing: left as it is by the undo
@@ -147,27 +86,28 @@ HRESULT RegistrationJournal::BeginValueWrite(HKEY key, Node node, LPCSTR valueNa
 HRESULT RegistrationJournal::BeginTreeRemoval(HKEY parent, Node parentNode, LPCSTR name, UINT* record)
 {
     *record = kNoRecord;
-    HKEY key = nullptr;
+    RegistryKey key;
     // What cannot be opened for reading cannot be removed either.
-    if (RegOpenKeyExA(parent, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (key.Open(parent, name, KEY_READ) != ERROR_SUCCESS)
         return S_OK;
     WCHAR wide[kNameChars];
-    UINT start = used_;
-    Header header = {'T', 0, 0, 0, parentNode, kNoRecord};
+    UINT start = buffer_.Used();
+    RecordHeader header = NewHeader(RecordKind::kTreeRemoved, 0, parentNode);
     HRESULT result = ToWide(name, wide);
     if (SUCCEEDED(result))
         KeepStoredSpelling(parent, wide);
     if (SUCCEEDED(result))
-        result = Append(&header, sizeof header, record);
+        result = buffer_.Put(header, record);
     if (SUCCEEDED(result))
-        result = CaptureKey(key, wide);
-    RegCloseKey(key);
+        result = CaptureKey(key.Handle(), wide);
+    key.Close();
     if (FAILED(result)) {
-        used_ = start;
+        buffer_.Truncate(start);
         *record = kNoRecord;
         return result;
     }
-    reinterpret_cast<Header*>(At(start))->size = used_ - start;
+    header.size = buffer_.Used() - start;
+    buffer_.PutAt(start, header);
     return S_OK;
 }
 
@@ -191,9 +131,9 @@ HRESULT RegistrationJournal::CaptureKey(HKEY key, LPCWSTR name)
 {
     UINT nameSize = WideBytes(name);
     UINT at = 0;
-    HRESULT result = Append(&nameSize, sizeof nameSize, &at);
+    HRESULT result = buffer_.Put(SavedKeyFields{nameSize}, &at);
     if (SUCCEEDED(result))
-        result = Append(name, nameSize, &at);
+        result = buffer_.Append(name, nameSize, &at);
     if (FAILED(result))
         return result;
 
@@ -205,39 +145,41 @@ HRESULT RegistrationJournal::CaptureKey(HKEY key, LPCWSTR name)
         return result;
 
     UINT countAt = 0, count = 0;
-    if (FAILED(result = Append(nullptr, sizeof(UINT), &countAt)))
+    if (FAILED(result = buffer_.Put(EntryCount{0}, &countAt)))
         return result;
     for (DWORD index = 0; index < subkeys; ++index) {
         DWORD length = sizeof subkeyName_ / sizeof subkeyName_[0];
         if (RegEnumKeyExW(key, index, subkeyName_, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
-        HKEY subkey = nullptr;
+        RegistryKey subkey;
         // A subkey that cannot be read stays where it is: the removal cannot open it either.
-        if (RegOpenKeyExW(key, subkeyName_, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+        if (subkey.Open(key, subkeyName_, KEY_READ) != ERROR_SUCCESS)
             continue;
-        result = CaptureKey(subkey, subkeyName_);  // takes the name before it enumerates
-        RegCloseKey(subkey);
+        result = CaptureKey(subkey.Handle(), subkeyName_);  // takes the name before it enumerates
+        subkey.Close();
         if (FAILED(result))
             return result;
         ++count;
     }
-    WriteUint(At(countAt), count);
+    buffer_.PutAt(countAt, EntryCount{count});
     return S_OK;
 }
 
 HRESULT RegistrationJournal::CaptureValues(HKEY key, DWORD count, DWORD longestName, DWORD longestData)
 {
     UINT countAt = 0, kept = 0;
-    HRESULT result = Append(nullptr, sizeof(UINT), &countAt);
+    HRESULT result = buffer_.Put(EntryCount{0}, &countAt);
     for (DWORD index = 0; SUCCEEDED(result) && index < count; ++index) {
         for (int attempt = 0; attempt < 4; ++attempt) {
             UINT nameRoom = Aligned((longestName + 1) * sizeof(WCHAR));
-            if (FAILED(result = Reserve(3 * sizeof(UINT) + nameRoom + Aligned(longestData))))
+            if (FAILED(result = buffer_.Reserve(sizeof(ValueFields) + nameRoom + Aligned(longestData))))
                 break;
-            BYTE* at = At(used_);
+            // Enumerated in place: the name where it will stay, the data after the longest name.
+            UINT start = buffer_.Used();
+            BYTE* name = buffer_.Address(start + sizeof(ValueFields));
             DWORD nameLength = longestName + 1, type = 0, size = longestData;
-            LONG error = RegEnumValueW(key, index, reinterpret_cast<LPWSTR>(at + 12), &nameLength, nullptr, &type,
-                                       at + 12 + nameRoom, &size);
+            LONG error = RegEnumValueW(key, index, reinterpret_cast<LPWSTR>(name), &nameLength, nullptr, &type,
+                                       name + nameRoom, &size);
             if (error == ERROR_MORE_DATA) {  // grew since it was measured
                 longestName = longestName * 2 + 16;
                 longestData = longestData * 2 + 16;
@@ -246,17 +188,17 @@ HRESULT RegistrationJournal::CaptureValues(HKEY key, DWORD count, DWORD longestN
             if (error != ERROR_SUCCESS)
                 break;
             UINT nameSize = (nameLength + 1) * sizeof(WCHAR);
-            WriteUint(at, type);
-            WriteUint(at + 4, size);
-            WriteUint(at + 8, nameSize);
-            MoveMemory(at + 12 + Aligned(nameSize), at + 12 + nameRoom, size);
-            used_ += 3 * sizeof(UINT) + Aligned(nameSize) + Aligned(size);
+            buffer_.PutAt(start, ValueFields{type, size, nameSize});
+            MoveMemory(name + Aligned(nameSize), name + nameRoom, size);
+            buffer_.Keep(sizeof(ValueFields));
+            buffer_.Keep(nameSize);
+            buffer_.Keep(size);
             ++kept;
             break;
         }
     }
     if (SUCCEEDED(result))
-        WriteUint(At(countAt), kept);
+        buffer_.PutAt(countAt, EntryCount{kept});
     return result;
 }
 
@@ -264,7 +206,9 @@ void RegistrationJournal::Commit(UINT record)
 {
     if (record == kNoRecord)
         return;
-    reinterpret_cast<Header*>(At(record))->previous = last_;
+    RecordHeader header = HeaderAt(record);
+    header.previous = last_;
+    buffer_.PutAt(record, header);
     last_ = record;
 }
 
@@ -272,103 +216,99 @@ void RegistrationJournal::Discard(UINT record)
 {
     // Only the newest record is ever discarded.
     if (record != kNoRecord)
-        used_ = record;
+        buffer_.Truncate(record);
 }
 
 void RegistrationJournal::Clear()
 {
-    used_ = 0;
+    buffer_.Truncate(0);
     last_ = kNoRecord;
 }
 
 void RegistrationJournal::Undo(HKEY root)
 {
     for (UINT record = last_; record != kNoRecord;) {
-        UINT previous = reinterpret_cast<const Header*>(At(record))->previous;
+        UINT previous = HeaderAt(record).previous;
         UndoRecord(root, record);
         record = previous;
     }
     Clear();
 }
 
-LONG RegistrationJournal::OpenNode(HKEY root, Node node, REGSAM access, HKEY* key) const
+LONG RegistrationJournal::OpenNode(HKEY root, Node node, REGSAM access, RegistryKey& key) const
 {
-    *key = root;
     Node chain[kMaxNodeDepth];
     int depth = 0;
-    for (Node at = node; at != kRoot; at = reinterpret_cast<const Header*>(At(at))->node) {
+    for (Node at = node; at != kRoot; at = HeaderAt(at).node) {
         if (depth == kMaxNodeDepth)
             return ERROR_INVALID_PARAMETER;
         chain[depth++] = at;
     }
     // One level at a time: no path grows past what the platform takes in one call.
-    HKEY current = root;
     while (depth-- > 0) {
-        HKEY next = nullptr;
-        LPCSTR name = reinterpret_cast<LPCSTR>(At(chain[depth] + sizeof(Header)));
-        LONG error = RegOpenKeyExA(current, name, 0, depth == 0 ? access : KEY_READ, &next);
-        if (current != root)
-            RegCloseKey(current);
+        LPCSTR name = RecordReader(buffer_, chain[depth] + sizeof(RecordHeader)).Text();
+        LONG error = key.Open(HandleOr(key, root), name, depth == 0 ? access : KEY_READ);
         if (error != ERROR_SUCCESS)
             return error;
-        current = next;
     }
-    *key = current;
     return ERROR_SUCCESS;
 }
 
 void RegistrationJournal::UndoRecord(HKEY root, UINT record)
 {
-    const Header& header = *reinterpret_cast<const Header*>(At(record));
-    const BYTE* body = At(record + sizeof(Header));
-    HKEY key = nullptr;
-    if (header.kind == 'K') {
-        const Header& node = *reinterpret_cast<const Header*>(At(header.node));
-        if (OpenNode(root, node.node, KEY_READ, &key) == ERROR_SUCCESS)
-            RegDeleteKeyA(key, reinterpret_cast<LPCSTR>(At(header.node + sizeof(Header))));
-    } else if (header.kind == 'V') {
-        if (OpenNode(root, header.node, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            LPCWSTR name = reinterpret_cast<LPCWSTR>(body + 12);
-            if (header.existed)
-                RegSetValueExW(key, name, 0, ReadUint(body), body + 12 + Aligned(ReadUint(body + 8)), ReadUint(body + 4));
-            else
-                RegDeleteValueW(key, name);
-        }
-    } else if (header.kind == 'T') {
-        if (OpenNode(root, header.node, KEY_READ | KEY_CREATE_SUB_KEY, &key) == ERROR_SUCCESS)
-            RestoreKey(key, record + sizeof(Header));
+    RecordReader reader(buffer_, record);
+    RecordHeader header = reader.Next<RecordHeader>();
+    RegistryKey key;
+    switch (header.kind) {
+    case RecordKind::kKeyCreated: {
+        RecordReader created(buffer_, header.node);
+        RecordHeader node = created.Next<RecordHeader>();
+        if (OpenNode(root, node.node, KEY_READ, key) == ERROR_SUCCESS)
+            RegDeleteKeyA(HandleOr(key, root), created.Text());
+        break;
     }
-    if (key != nullptr && key != root)
-        RegCloseKey(key);
+    case RecordKind::kValue:
+        if (OpenNode(root, header.node, KEY_SET_VALUE, key) == ERROR_SUCCESS) {
+            ValueFields fields = reader.Next<ValueFields>();
+            LPCWSTR name = reader.WideText(fields.nameSize);
+            if (header.existed)
+                RegSetValueExW(HandleOr(key, root), name, 0, fields.type, reader.Bytes(fields.dataSize),
+                               fields.dataSize);
+            else
+                RegDeleteValueW(HandleOr(key, root), name);
+        }
+        break;
+    case RecordKind::kTreeRemoved:
+        if (OpenNode(root, header.node, KEY_READ | KEY_CREATE_SUB_KEY, key) == ERROR_SUCCESS)
+            RestoreKey(HandleOr(key, root), reader.At());
+        break;
+    case RecordKind::kNode:
+        break;
+    }
 }
 
 UINT RegistrationJournal::RestoreKey(HKEY parent, UINT at) const
 {
-    LPCWSTR name = reinterpret_cast<LPCWSTR>(At(at + 4));
-    at += 4 + Aligned(ReadUint(At(at)));
-    HKEY key = nullptr;
+    RecordReader reader(buffer_, at);
+    LPCWSTR name = reader.WideText(reader.Next<SavedKeyFields>().nameSize);
+    RegistryKey key;
     DWORD disposition = 0;
     // The access that the removal used: a key that outlived it is reached the same way.
-    if (parent != nullptr && RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                                             nullptr, &key, &disposition) != ERROR_SUCCESS)
-        key = nullptr;
+    if (parent != nullptr)
+        key.Create(parent, name, KEY_READ | KEY_WRITE, &disposition);
     // A key that outlived the removal still has its values.
-    bool recreated = key != nullptr && disposition == REG_CREATED_NEW_KEY;
-    UINT values = ReadUint(At(at));
-    at += 4;
+    bool recreated = key.Handle() != nullptr && disposition == REG_CREATED_NEW_KEY;
+    UINT values = reader.Next<EntryCount>().count;
     for (UINT i = 0; i < values; ++i) {
-        const BYTE* value = At(at);
-        UINT size = ReadUint(value + 4), nameSize = ReadUint(value + 8);
+        ValueFields fields = reader.Next<ValueFields>();
+        LPCWSTR valueName = reader.WideText(fields.nameSize);
+        const BYTE* data = reader.Bytes(fields.dataSize);
         if (recreated)
-            RegSetValueExW(key, reinterpret_cast<LPCWSTR>(value + 12), 0, ReadUint(value), value + 12 + Aligned(nameSize),
-                           size);
-        at += 12 + Aligned(nameSize) + Aligned(size);
+            RegSetValueExW(key.Handle(), valueName, 0, fields.type, data, fields.dataSize);
     }
-    UINT subkeys = ReadUint(At(at));
-    at += 4;
+    UINT subkeys = reader.Next<EntryCount>().count;
+    at = reader.At();
     for (UINT i = 0; i < subkeys; ++i)
-        at = RestoreKey(key, at);
-    if (key != nullptr)
-        RegCloseKey(key);
+        at = RestoreKey(key.Handle(), at);
     return at;
 }

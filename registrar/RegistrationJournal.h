@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include "registrar/JournalRecords.h"
+
+class RegistryKey;
+
 // What a register pass changed in one root block, so that a failed block can be taken back
 // exactly: keys it created, values it wrote (with the type and data they had, or that they were
 // absent) and trees it removed (with every subkey, value name, type and data).
@@ -18,7 +22,6 @@ public:
     static const int kNameBuffer = 260;  // a name of the script holds at most 259 bytes
 
     RegistrationJournal() = default;
-    ~RegistrationJournal();
     RegistrationJournal(const RegistrationJournal&) = delete;
     RegistrationJournal& operator=(const RegistrationJournal&) = delete;
 
@@ -43,21 +46,16 @@ public:
     void Clear();
 
 private:
-    struct Header;
-
-    HRESULT Append(const void* bytes, UINT size, UINT* offset);
-    HRESULT Reserve(UINT size);
-    BYTE* At(UINT offset) const { return bytes_ + offset; }
     void KeepStoredSpelling(HKEY parent, WCHAR (&name)[kNameBuffer]);
     HRESULT CaptureKey(HKEY key, LPCWSTR name);
     HRESULT CaptureValues(HKEY key, DWORD count, DWORD longestName, DWORD longestData);
-    LONG OpenNode(HKEY root, Node node, REGSAM access, HKEY* key) const;
+    // Opens the key of `node` into `key`; the root itself leaves `key` empty.
+    LONG OpenNode(HKEY root, Node node, REGSAM access, RegistryKey& key) const;
     void UndoRecord(HKEY root, UINT record);
     UINT RestoreKey(HKEY parent, UINT at) const;
+    RecordHeader HeaderAt(UINT record) const { return buffer_.Get<RecordHeader>(record); }
 
-    BYTE* bytes_ = nullptr;
-    UINT used_ = 0;
-    UINT room_ = 0;
+    JournalBuffer buffer_;
     UINT last_ = kNoRecord;  // the newest committed change
     WCHAR subkeyName_[256] = {};  // registry key names hold at most 255 characters
 };

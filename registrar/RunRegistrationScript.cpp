@@ -1,9 +1,8 @@
 #include "registrar/RunRegistrationScript.h"
 
-#include "registrar/LastError.h"
+#include "win/LastError.h"
 #include "registrar/ScriptParser.h"
-#include "registrar/TaskMemory.h"
-#include "server/ServerModule.h"
+#include "win/TaskMemory.h"
 
 namespace {
 const char kScriptType[] = "REGISTRY";
@@ -66,14 +65,14 @@ HRESULT LoadScript(LPCSTR path, UINT resourceId, TaskMemory<char>& text)
 }
 }
 
-HRESULT RunRegistrationScript(UINT resourceId, BOOL doRegister,
+HRESULT RunRegistrationScript(HINSTANCE module, UINT resourceId, BOOL doRegister,
                               const ScriptVariablePair* extraVariables)
 {
-    ServerModule* module = ActiveServerModule();
+    // A null handle would name the process's program instead.
     if (module == nullptr)
         return E_UNEXPECTED;
     char path[MAX_PATH];
-    HRESULT result = GetModulePath(module->Instance(), path);
+    HRESULT result = GetModulePath(module, path);
     if (FAILED(result))
         return result;
 

@@ -4,7 +4,7 @@
 
 #include "registrar/ExpandScript.h"
 #include "registrar/ScriptTables.h"
-#include "registrar/TaskMemory.h"
+#include "win/TaskMemory.h"
 #include "registry/RegistryKey.h"
 
 namespace {
@@ -83,7 +83,7 @@ HRESULT ScriptParser::Apply(LPCSTR text, const ScriptVariables& variables, BOOL 
         if (FAILED(result))
             break;
         journal_.Clear();  // earlier root blocks stay applied
-        result = ApplyBlock(root, doRegister, FALSE, nullptr);
+        result = ApplyBlock(root, doRegister ? Pass::kRegister : Pass::kUnregister, Walk::kApply, nullptr);
         if (FAILED(result)) {
             if (doRegister)
                 journal_.Undo(root);
@@ -96,14 +96,14 @@ HRESULT ScriptParser::Apply(LPCSTR text, const ScriptVariables& variables, BOOL 
     return SUCCEEDED(result) && FAILED(refused_) ? refused_ : result;
 }
 
-HRESULT ScriptParser::ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly, Block* outer)
+HRESULT ScriptParser::ApplyBlock(HKEY parent, Pass pass, Walk walk, Block* outer)
 {
     HRESULT result = DISP_E_EXCEPTION;
     if (++depth_ <= kMaxDepth) {
-        Block block(parent, walkOnly, outer);
+        Block block(parent, walk == Walk::kStepOver, outer);
         result = ReadToken(token_);
         while (SUCCEEDED(result) && token_[0] != '}')
-            result = doRegister ? RegisterEntry(block) : UnregisterEntry(block);
+            result = pass == Pass::kRegister ? RegisterEntry(block) : UnregisterEntry(block);
     }
     --depth_;
     return result;
@@ -191,7 +191,7 @@ HRESULT ScriptParser::ApplySubBlock(Block& block)
     // After "Delete" or "Val" with no key of this block open there is no key to go beneath.
     if (block.current.Handle() == nullptr)
         return DISP_E_EXCEPTION;
-    HRESULT result = ApplyBlock(block.current.Handle(), TRUE, FALSE, &block);
+    HRESULT result = ApplyBlock(block.current.Handle(), Pass::kRegister, Walk::kApply, &block);
     if (FAILED(result))
         return result;
     return ReadToken(token_);
@@ -253,7 +253,8 @@ HRESULT ScriptParser::UnregisterEntry(Block& block)
             return result;
         // The register pass applied this block beneath the block's current key.
         HKEY key = block.current.Handle();
-        if (FAILED(result = ApplyBlock(key, FALSE, block.walkOnly || key == nullptr, &block)))
+        Walk walk = block.walkOnly || key == nullptr ? Walk::kStepOver : Walk::kApply;
+        if (FAILED(result = ApplyBlock(key, Pass::kUnregister, walk, &block)))
             return result;
         return ReadToken(token_);
     }
@@ -287,8 +288,8 @@ HRESULT ScriptParser::UnregisterKey(Block& block)
     if (SUCCEEDED(result) && IsOpeningBrace(token_)) {
         HKEY key = block.current.Handle();
         // Beneath a key with neither subkeys nor named values there is nothing to remove.
-        BOOL stepOver = missing || !(KeyHasSubkeys(key) || KeyHasNamedValues(key));
-        if (SUCCEEDED(result = ApplyBlock(key, FALSE, stepOver, &block)) && SUCCEEDED(result = ReadToken(token_)))
+        Walk walk = missing || !(KeyHasSubkeys(key) || KeyHasNamedValues(key)) ? Walk::kStepOver : Walk::kApply;
+        if (SUCCEEDED(result = ApplyBlock(key, Pass::kUnregister, walk, &block)) && SUCCEEDED(result = ReadToken(token_)))
             result = SkipValue(token_);
     }
     if (FAILED(result) || missing)

@@ -26,9 +26,12 @@ public:
 
 private:
     struct Block;
+    enum class Pass { kUnregister, kRegister };
+    // kStepOver: the block is read, and nothing beneath it is opened, written or removed.
+    enum class Walk { kApply, kStepOver };
     typedef RegistrationJournal::Node Node;
 
-    HRESULT ApplyBlock(HKEY parent, BOOL doRegister, BOOL walkOnly, Block* outer);
+    HRESULT ApplyBlock(HKEY parent, Pass pass, Walk walk, Block* outer);
     HRESULT RegisterEntry(Block& block);
     HRESULT RemoveTree(Block& block, LPCSTR name);
     HRESULT OpenOrCreateKey(Block& block);

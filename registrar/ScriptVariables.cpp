@@ -1,6 +1,6 @@
 #include "registrar/ScriptVariables.h"
 
-#include "registrar/TaskMemory.h"
+#include "win/TaskMemory.h"
 
 namespace {
 const UINT kFirstRoom = 10;

@@ -34,6 +34,25 @@ LONG RegistryKey::Create(HKEY parent, LPCSTR path)
     return Hold(created);
 }
 
+LONG RegistryKey::Open(HKEY parent, LPCWSTR path, REGSAM access)
+{
+    HKEY opened = nullptr;
+    LONG result = RegOpenKeyExW(parent, path, 0, access, &opened);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return Hold(opened);
+}
+
+LONG RegistryKey::Create(HKEY parent, LPCWSTR path, REGSAM access, DWORD* disposition)
+{
+    HKEY created = nullptr;
+    LONG result = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                  &created, disposition);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return Hold(created);
+}
+
 LONG RegistryKey::Close()
 {
     if (key_ == nullptr)

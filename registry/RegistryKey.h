@@ -12,6 +12,9 @@ public:
 
     LONG Open(HKEY parent, LPCSTR path, REGSAM access);
     LONG Create(HKEY parent, LPCSTR path);
+    // Wide names, for keys that the ANSI code page cannot spell.
+    LONG Open(HKEY parent, LPCWSTR path, REGSAM access);
+    LONG Create(HKEY parent, LPCWSTR path, REGSAM access, DWORD* disposition);
     LONG Close();
     // Borrow a handle owned elsewhere (on an empty holder only); give it back with Detach.
     void Attach(HKEY handle);

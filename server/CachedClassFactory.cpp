@@ -7,16 +7,9 @@ const InterfaceTable CachedClassFactory::kInterfaces[] = {
     {nullptr, 0},
 };
 
-CachedClassFactory::CachedClassFactory(InstanceCreator creator) : creator_(creator)
-{
-    InitializeCriticalSection(&countLock_);
-}
+CachedClassFactory::CachedClassFactory(InstanceCreator creator) : creator_(creator) {}
 
-CachedClassFactory::~CachedClassFactory()
-{
-    references_ = 1;
-    DeleteCriticalSection(&countLock_);
-}
+CachedClassFactory::~CachedClassFactory() { references_ = 1; }
 
 HRESULT STDMETHODCALLTYPE CachedClassFactory::QueryInterface(REFIID iid, void** out)
 {
@@ -25,21 +18,25 @@ HRESULT STDMETHODCALLTYPE CachedClassFactory::QueryInterface(REFIID iid, void** 
 
 ULONG STDMETHODCALLTYPE CachedClassFactory::AddRef()
 {
-    EnterCriticalSection(&countLock_);
-    LONG count = InterlockedIncrement(&references_);
-    // From 1 (the module's own) to 2: a client now holds the class object.
-    if (count == 2)
-        TheServerModule().Lock();
-    LeaveCriticalSection(&countLock_);
+    LONG count = 0;
+    {
+        LockGuard guard(countLock_.Section());
+        count = InterlockedIncrement(&references_);
+        // From 1 (the module's own) to 2: a client now holds the class object.
+        if (count == 2)
+            TheServerModule().Lock();
+    }
     return static_cast<ULONG>(count);
 }
 
 ULONG STDMETHODCALLTYPE CachedClassFactory::Release()
 {
-    EnterCriticalSection(&countLock_);
-    InterlockedDecrement(&references_);
-    LONG count = references_;
-    LeaveCriticalSection(&countLock_);
+    LONG count = 0;
+    {
+        LockGuard guard(countLock_.Section());
+        InterlockedDecrement(&references_);
+        count = references_;
+    }
     if (count == 0)
         delete this;
     else if (count == 1)

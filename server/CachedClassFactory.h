@@ -4,6 +4,7 @@
 
 #include "server/InterfaceTable.h"
 #include "server/ServerModule.h"
+#include "win/CriticalSection.h"
 
 // The class object that the module caches in its class table. The module holds one reference;
 // any number of client references beyond it count as one module lock.
@@ -25,7 +26,7 @@ public:
 private:
     volatile LONG references_ = 0;
     InstanceCreator creator_;
-    CRITICAL_SECTION countLock_;
+    OwnedCriticalSection countLock_;
 };
 
 // The class-object creator of the class table.

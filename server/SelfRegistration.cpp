@@ -2,7 +2,8 @@
 
 #include <comcat.h>
 
-#include "registrar/LastError.h"
+#include "win/ComPtr.h"
+#include "win/LastError.h"
 
 namespace {
 
@@ -93,26 +94,23 @@ HRESULT RegisterClassCategories(REFCLSID clsid, const CategoryEntry* table, BOOL
 {
     if (table == nullptr)
         return S_OK;
-    ICatRegister* manager = nullptr;
+    ComPtr<ICatRegister> manager;
     if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
-                                reinterpret_cast<void**>(&manager))))
+                                manager.ReceiveVoid())))
         return S_OK;  // no categories manager: categories are skipped
     for (const CategoryEntry* entry = table; entry->kind != 0; ++entry) {
         CATID category = *entry->category;
         if (doRegister) {
             HRESULT result = entry->kind == 1 ? manager->RegisterClassImplCategories(clsid, 1, &category)
                                               : manager->RegisterClassReqCategories(clsid, 1, &category);
-            if (FAILED(result)) {
-                manager->Release();
+            if (FAILED(result))
                 return result;
-            }
         } else if (entry->kind == 1) {
             manager->UnRegisterClassImplCategories(clsid, 1, &category);
         } else {
             manager->UnRegisterClassReqCategories(clsid, 1, &category);
         }
     }
-    manager->Release();
     return S_OK;
 }
 
@@ -134,22 +132,20 @@ HRESULT LoadModuleTypeLib(ServerModule* module, BSTR* path, ITypeLib** typeLib)
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
     wchar_t wide[kPathSize];
-    ITypeLib* loaded = nullptr;
-    HRESULT result = LoadFrom(file, wide, &loaded);
+    ComPtr<ITypeLib> loaded;
+    HRESULT result = LoadFrom(file, wide, loaded.Receive());
     if (FAILED(result)) {
         if (!ReplaceExtensionWithTlb(file))
             return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-        result = LoadFrom(file, wide, &loaded);
+        result = LoadFrom(file, wide, loaded.Receive());
         if (FAILED(result))
             return result;
     }
     BSTR copy = SysAllocString(wide);
-    if (copy == nullptr) {
-        loaded->Release();
+    if (copy == nullptr)
         return E_OUTOFMEMORY;
-    }
     *path = copy;
-    *typeLib = loaded;
+    *typeLib = loaded.Detach();
     return result;
 }
 
@@ -166,15 +162,14 @@ int DirectoryLength(const wchar_t* path)
 HRESULT RegisterModuleTypeLib(ServerModule* module)
 {
     BSTR path = nullptr;
-    ITypeLib* typeLib = nullptr;
-    HRESULT result = LoadModuleTypeLib(module, &path, &typeLib);
+    ComPtr<ITypeLib> typeLib;
+    HRESULT result = LoadModuleTypeLib(module, &path, typeLib.Receive());
     if (FAILED(result))
         return result;
     wchar_t helpDirectory[kPathSize];
     lstrcpynW(helpDirectory, path, kPathSize);
     helpDirectory[DirectoryLength(helpDirectory)] = L'\0';
-    result = RegisterTypeLib(typeLib, path, helpDirectory);
-    typeLib->Release();
+    result = RegisterTypeLib(typeLib.Get(), path, helpDirectory);
     SysFreeString(path);
     return result;
 }
@@ -182,8 +177,8 @@ HRESULT RegisterModuleTypeLib(ServerModule* module)
 HRESULT UnregisterModuleTypeLib(ServerModule* module)
 {
     BSTR path = nullptr;
-    ITypeLib* typeLib = nullptr;
-    HRESULT result = LoadModuleTypeLib(module, &path, &typeLib);
+    ComPtr<ITypeLib> typeLib;
+    HRESULT result = LoadModuleTypeLib(module, &path, typeLib.Receive());
     if (FAILED(result))
         return result;
     TLIBATTR* attributes = nullptr;
@@ -200,7 +195,6 @@ HRESULT UnregisterModuleTypeLib(ServerModule* module)
         }
         typeLib->ReleaseTLibAttr(attributes);
     }
-    typeLib->Release();
     SysFreeString(path);
     return result;
 }

@@ -4,8 +4,9 @@
 
 #include "server/ServerModule.h"
 
-// Writes the class entries of the module's class table (all, or the one of `filter`), their
-// component categories and, when asked, the type library carried in the module's file.
+// Writes the class entries of the module's class table (without a filter every row that has no
+// description; with one, the row of `filter`), their component categories and, when asked, the
+// type library carried in the module's file.
 HRESULT RegisterServer(ServerModule* module, BOOL registerTypeLib, const CLSID* filter);
 // Removes them again; reports nothing.
 HRESULT UnregisterServer(ServerModule* module, BOOL unregisterTypeLib, const CLSID* filter);

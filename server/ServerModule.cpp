@@ -20,8 +20,8 @@ HRESULT ServerModule::Startup(ServerModule* module, ClassEntry* table, HINSTANCE
     module->instance_ = instance;
     module->typeLibInstance_ = instance;
     module->shutdownCallbacks_ = nullptr;
-    InitializeCriticalSection(&module->typeInfoLock_);
-    InitializeCriticalSection(&module->classTableLock_);
+    module->typeInfoLock_.Initialize();
+    module->classTableLock_.Initialize();
     for (ClassEntry* row = table; row != nullptr && row->clsid != nullptr; ++row)
         row->startStop(true);
     return S_OK;
@@ -32,13 +32,13 @@ HRESULT ServerModule::Shutdown(ServerModule* module)
     if (module == nullptr)
         return E_INVALIDARG;
     for (ClassEntry* row = module->classes_; row != nullptr && row->clsid != nullptr; ++row) {
-        if (row->classObject != nullptr)
-            row->classObject->Release();
-        row->classObject = nullptr;
+        IUnknown* cached = row->classObject.exchange(nullptr);
+        if (cached != nullptr)
+            cached->Release();
         row->startStop(false);
     }
-    DeleteCriticalSection(&module->typeInfoLock_);
-    DeleteCriticalSection(&module->classTableLock_);
+    module->typeInfoLock_.Delete();
+    module->classTableLock_.Delete();
     // Newest first; the callbacks run after the locks are gone and must not take them.
     ShutdownCallback* node = module->shutdownCallbacks_;
     module->shutdownCallbacks_ = nullptr;
@@ -63,15 +63,20 @@ HRESULT ServerModule::FindClassObject(ServerModule* module, REFCLSID clsid, REFI
         if (row->classObjectCreator == nullptr || !IsEqualGUID(*row->clsid, clsid))
             continue;
         // Tested again inside the lock, so that only one class object is ever made per row.
-        if (row->classObject == nullptr) {
-            EnterCriticalSection(&module->classTableLock_);
-            if (row->classObject == nullptr)
-                result = row->classObjectCreator(row->instanceCreator, IID_IUnknown,
-                                                 reinterpret_cast<void**>(&row->classObject));
-            LeaveCriticalSection(&module->classTableLock_);
+        IUnknown* cached = row->classObject.load(std::memory_order_acquire);
+        if (cached == nullptr) {
+            LockGuard guard(module->classTableLock_);
+            cached = row->classObject.load(std::memory_order_acquire);
+            if (cached == nullptr) {
+                void* created = nullptr;
+                result = row->classObjectCreator(row->instanceCreator, IID_IUnknown, &created);
+                // Published only when complete, so that a reader outside the lock sees all of it.
+                cached = SUCCEEDED(result) ? static_cast<IUnknown*>(created) : nullptr;
+                row->classObject.store(cached, std::memory_order_release);
+            }
         }
-        if (row->classObject != nullptr)
-            result = row->classObject->QueryInterface(iid, out);
+        if (cached != nullptr)
+            result = cached->QueryInterface(iid, out);
         break;
     }
     if (*out == nullptr && result == S_OK)
@@ -90,9 +95,8 @@ HRESULT ServerModule::AddShutdownCallback(void (*function)(DWORD_PTR), DWORD_PTR
     ShutdownCallback* node = new (std::nothrow) ShutdownCallback{function, argument, nullptr};
     if (node == nullptr)
         return E_OUTOFMEMORY;
-    EnterCriticalSection(&typeInfoLock_);
+    LockGuard guard(typeInfoLock_);
     node->next = shutdownCallbacks_;
     shutdownCallbacks_ = node;
-    LeaveCriticalSection(&typeInfoLock_);
     return S_OK;
 }

@@ -2,6 +2,10 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <atomic>
+
+#include "win/CriticalSection.h"
+
 // Creators that a class table row names.
 typedef HRESULT (*InstanceCreator)(IUnknown* outer, REFIID iid, void** out);
 typedef HRESULT (*ClassObjectCreator)(InstanceCreator creator, REFIID iid, void** out);
@@ -17,7 +21,8 @@ struct ClassEntry {
     HRESULT (*registration)(BOOL doRegister);
     ClassObjectCreator classObjectCreator;
     InstanceCreator instanceCreator;
-    IUnknown* classObject;
+    // Read without the class-table lock once set: published with release, read with acquire.
+    std::atomic<IUnknown*> classObject;
     const char* (*description)();
     const CategoryEntry* (*categories)();
     void (*startStop)(bool starting);
@@ -44,15 +49,15 @@ public:
     HINSTANCE Instance() const { return instance_; }
     HINSTANCE TypeLibInstance() const { return typeLibInstance_; }
     ClassEntry* Classes() const { return classes_; }
-    CRITICAL_SECTION* TypeInfoLock() { return &typeInfoLock_; }
+    CriticalSection& TypeInfoLock() { return typeInfoLock_; }
 
 private:
     HINSTANCE instance_ = nullptr;
     HINSTANCE typeLibInstance_ = nullptr;
     ClassEntry* classes_ = nullptr;
     volatile LONG lockCount_ = 0;
-    CRITICAL_SECTION typeInfoLock_ = {};
-    CRITICAL_SECTION classTableLock_ = {};
+    CriticalSection typeInfoLock_;
+    CriticalSection classTableLock_;
     ShutdownCallback* shutdownCallbacks_ = nullptr;
 };
 

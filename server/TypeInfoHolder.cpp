@@ -2,11 +2,11 @@
 // member names so that names spelled as in the library never call into the type information.
 #include "server/TypeInfoHolder.h"
 
-#include <Morvaleth.h>
-
 #include <new>
 
 #include "server/ServerModule.h"
+#include "win/ComPtr.h"
+#include "win/CriticalSection.h"
 
 namespace {
 // The locale that the type library declares, and so the one its registration is filed under.
@@ -36,21 +36,23 @@ HRESULT TypeInfoHolder::Load(LCID locale, ITypeInfo* given)
 
     HRESULT result = S_OK;
     bool published = false;
-    EnterCriticalSection(module_.TypeInfoLock());
-    // Another thread may have loaded it while this one waited.
-    if (typeInfo_.load(std::memory_order_acquire) == nullptr) {
-        ITypeInfo* info = given;
-        if (info != nullptr)
-            info->AddRef();
-        else
-            result = LoadRegistered(locale, &info);
-        if (info != nullptr) {
-            Publish(info);
-            info->Release();
-            published = true;
+    {
+        LockGuard guard(module_.TypeInfoLock());
+        // Another thread may have loaded it while this one waited.
+        if (typeInfo_.load(std::memory_order_acquire) == nullptr) {
+            ComPtr<ITypeInfo> info;
+            if (given != nullptr) {
+                given->AddRef();
+                info.Adopt(given);
+            } else {
+                result = LoadRegistered(locale, info.Receive());
+            }
+            if (info) {
+                Publish(info.Get());
+                published = true;
+            }
         }
     }
-    LeaveCriticalSection(module_.TypeInfoLock());
 
     // Once per publication, not per attempt: a client that keeps calling while the library is
     // unregistered must not grow the list. AddShutdownCallback takes the lock itself.
@@ -62,23 +64,21 @@ HRESULT TypeInfoHolder::Load(LCID locale, ITypeInfo* given)
 HRESULT TypeInfoHolder::LoadRegistered(LCID locale, ITypeInfo** info)
 {
     *info = nullptr;
-    ITypeLib* library = nullptr;
-    HRESULT result = LoadRegTypeLib(libid_, major_, minor_, locale, &library);
+    ComPtr<ITypeLib> library;
+    HRESULT result = LoadRegTypeLib(libid_, major_, minor_, locale, library.Receive());
     if (result == TYPE_E_LIBNOTREGISTERED && locale != kLibraryLocale &&
-        SUCCEEDED(LoadRegTypeLib(libid_, major_, minor_, kLibraryLocale, &library)))
+        SUCCEEDED(LoadRegTypeLib(libid_, major_, minor_, kLibraryLocale, library.Receive())))
         result = S_OK;
     if (FAILED(result))
         return result;
-    if (library == nullptr)
+    if (!library)
         return E_UNEXPECTED;
-    result = library->GetTypeInfoOfGuid(iid_, info);
-    library->Release();
-    if (SUCCEEDED(result) && *info == nullptr)
+    ComPtr<ITypeInfo> found;
+    result = library->GetTypeInfoOfGuid(iid_, found.Receive());
+    if (SUCCEEDED(result) && !found)
         result = E_UNEXPECTED;
-    if (FAILED(result) && *info != nullptr) {
-        (*info)->Release();
-        *info = nullptr;
-    }
+    if (SUCCEEDED(result))
+        *info = found.Detach();
     return result;
 }
 
@@ -238,10 +238,4 @@ void TypeInfoHolder::ReleaseTypeInfo(DWORD_PTR argument)
     if (info != nullptr)
         info->Release();
     holder->DestroyNames();
-}
-
-TypeInfoHolder& ValidateTypeInfo()
-{
-    static TypeInfoHolder holder(TheServerModule(), IID_IValidate, LIBID_MORVALETHLib, 1, 0);
-    return holder;
 }

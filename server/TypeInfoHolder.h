@@ -53,6 +53,3 @@ private:
     NameCacheEntry* names_ = nullptr;
     int nameCount_ = 0;
 };
-
-// The holder for IValidate (LIBID version 1.0), shared by every Validate object.
-TypeInfoHolder& ValidateTypeInfo();

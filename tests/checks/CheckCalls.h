@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "checks/Validate.h"
+#include "object/Validate.h"
 
 typedef HRESULT (STDMETHODCALLTYPE IValidate::*FlagCheck)(VARIANT_BOOL*);
 typedef HRESULT (STDMETHODCALLTYPE IValidate::*TextCheck)(BSTR*);

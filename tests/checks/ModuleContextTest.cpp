@@ -1,4 +1,4 @@
-#include "checks/ModuleContext.h"
+#include "object/ModuleContext.h"
 
 #include <gtest/gtest.h>
 

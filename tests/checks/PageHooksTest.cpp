@@ -1,4 +1,4 @@
-#include "checks/ScriptingContext.h"
+#include "object/ScriptingContext.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CheckCalls.h"
-#include "checks/ModuleContext.h"
+#include "object/ModuleContext.h"
 #include "support/LoadedServer.h"
 
 namespace {

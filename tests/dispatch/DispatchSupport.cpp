@@ -74,7 +74,7 @@ void RunMeetingAtTheLock(ServerModule& module, int count, const std::function<vo
 {
     volatile LONG started = 0;
     std::vector<std::unique_ptr<TestThread>> threads;
-    EnterCriticalSection(module.TypeInfoLock());
+    module.TypeInfoLock().Enter();
     for (int i = 0; i < count; ++i) {
         threads.push_back(std::make_unique<TestThread>([&, i] {
             InterlockedIncrement(&started);
@@ -85,6 +85,6 @@ void RunMeetingAtTheLock(ServerModule& module, int count, const std::function<vo
         Sleep(1);
     Sleep(200);
     beforeRelease();
-    LeaveCriticalSection(module.TypeInfoLock());
+    module.TypeInfoLock().Leave();
     threads.clear();
 }

@@ -114,10 +114,10 @@ TEST_F(PublicationTest, DispatchCallsAfterLoadingNeitherAllocateNorLock)
     HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     TestThread locker([&] {
-        EnterCriticalSection(module.TypeInfoLock());
+        module.TypeInfoLock().Enter();
         SetEvent(held);
         WaitForSingleObject(release, INFINITE);
-        LeaveCriticalSection(module.TypeInfoLock());
+        module.TypeInfoLock().Leave();
     });
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 10000));
 

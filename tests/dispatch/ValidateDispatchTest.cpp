@@ -16,9 +16,9 @@
 
 #include "support/CountingAllocator.h"
 #include "DispatchSupport.h"
-#include "checks/Validate.h"
+#include "object/Validate.h"
 #include "server/ServerModule.h"
-#include "server/TypeInfoHolder.h"
+#include "object/ValidateTypeInfo.h"
 
 namespace {
 

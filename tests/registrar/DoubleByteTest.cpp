@@ -98,11 +98,11 @@ TEST_F(DoubleByte, ModulePathKeepsItsCharacters)
         GTEST_SKIP() << "this file system has a short form for the path";
 
     RedirectedRoots roots;
-    ModuleScope module(copy.Handle());
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    HINSTANCE module = copy.Handle();
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, TRUE, nullptr));
     EXPECT_EQ(full, GetStringValue(roots.Scratch(), "RegistrarModule", nullptr));
     EXPECT_EQ(copy.Path(), GetWideValue(roots.Scratch(), "RegistrarModule", nullptr));
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, FALSE, nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, FALSE, nullptr));
     EXPECT_EQ(Lines{}, Tree(roots.Scratch()));
 }
 

@@ -182,20 +182,7 @@ HRESULT ApplyScript(const std::string& script, BOOL doRegister, const ScriptVari
     return parser.Apply(script.c_str(), variables, doRegister);
 }
 
-#include "server/ServerModule.h"
 #include "support/Paths.h"
-
-ModuleScope::ModuleScope(HINSTANCE instance)
-{
-    ServerModule::Startup(&TheServerModule(), nullptr, instance);
-    SetActiveServerModule(&TheServerModule());
-}
-
-ModuleScope::~ModuleScope()
-{
-    SetActiveServerModule(nullptr);
-    ServerModule::Shutdown(&TheServerModule());
-}
 
 namespace {
 std::wstring LongPath(const std::wstring& path)

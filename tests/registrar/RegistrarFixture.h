@@ -44,15 +44,6 @@ HRESULT ApplyScript(const std::string& script, BOOL doRegister, const ScriptVari
 
 #include <vector>
 
-// Starts the process's module record on `instance` and makes it the active one.
-class ModuleScope {
-public:
-    explicit ModuleScope(HINSTANCE instance);
-    ~ModuleScope();
-    ModuleScope(const ModuleScope&) = delete;
-    ModuleScope& operator=(const ModuleScope&) = delete;
-};
-
 // A copy of the test executable in folders made for it beneath %TEMP%, mapped as a module
 // (its code never runs), so that a script can be run as if it were that module's.
 class ModuleCopy {

@@ -43,12 +43,12 @@ protected:
 
 TEST_F(RunRegistrationScriptTest, ModuleIsTheShortPathOfTheModulesFile)
 {
-    ModuleScope module(GetModuleHandleA(nullptr));
+    HINSTANCE module = GetModuleHandleA(nullptr);
     std::string full = ModuleFileName(nullptr);
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, TRUE, nullptr));
     EXPECT_EQ(ShortPath(full), Registered());
     EXPECT_EQ((Lines{"RegistrarModule", "RegistrarModule|@=sz:" + ShortPath(full)}), Tree(Classes()));
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, FALSE, nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, FALSE, nullptr));
     EXPECT_EQ(Lines{}, Tree(Classes()));
 }
 
@@ -60,13 +60,13 @@ TEST_F(RunRegistrationScriptTest, QuotesOfTheModulePathAreDoubled)
     if (shortPath.empty() || shortPath.find(' ') != std::string::npos)
         GTEST_SKIP() << "this file system makes no 8.3 names";
     ASSERT_NE(std::string::npos, shortPath.find("\\O'K\\")) << shortPath;
-    ModuleScope module(copy.Handle());
+    HINSTANCE module = copy.Handle();
 
-    ASSERT_EQ(S_OK, RunRegistrationScript(202, TRUE, nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 202, TRUE, nullptr));
     EXPECT_EQ(DoubleQuotes(shortPath), GetStringValue(Classes(), "RegistrarModule", "Raw"));
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, TRUE, nullptr));
     EXPECT_EQ(shortPath, Registered());
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, FALSE, nullptr));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, FALSE, nullptr));
     EXPECT_EQ(Lines{}, Tree(Classes()));
 }
 
@@ -79,8 +79,8 @@ TEST_F(RunRegistrationScriptTest, ModuleIsTheFullPathWhenThereIsNoShortForm)
     std::string full = Narrow(copy.Path());
     if (!ShortPath(full).empty())
         GTEST_SKIP() << "this file system has a short form for " << full;
-    ModuleScope module(copy.Handle());
-    ASSERT_EQ(S_OK, RunRegistrationScript(201, TRUE, nullptr));
+    HINSTANCE module = copy.Handle();
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, TRUE, nullptr));
     EXPECT_EQ(full, Registered());
 }
 
@@ -90,58 +90,58 @@ TEST_F(RunRegistrationScriptTest, ModulePathThatDoesNotFitWritesNothing)
     if (copy.Handle() == nullptr)
         GTEST_SKIP() << "no module can be loaded from a path this long here (Wine can)";
     ASSERT_GE(copy.Path().size(), static_cast<size_t>(MAX_PATH));
-    ModuleScope module(copy.Handle());
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), RunRegistrationScript(201, TRUE, nullptr));
+    HINSTANCE module = copy.Handle();
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), RunRegistrationScript(module, 201, TRUE, nullptr));
     EXPECT_EQ(Lines{}, Tree(Classes()));
 }
 
 TEST_F(RunRegistrationScriptTest, MissingScriptFailsWithTheLoadersError)
 {
-    ModuleScope module(GetModuleHandleA(nullptr));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), RunRegistrationScript(299, TRUE, nullptr));
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), RunRegistrationScript(module, 299, TRUE, nullptr));
     // Only the low 16 bits name the resource.
-    EXPECT_EQ(S_OK, RunRegistrationScript(0x10000 + 201, TRUE, nullptr));
+    EXPECT_EQ(S_OK, RunRegistrationScript(module, 0x10000 + 201, TRUE, nullptr));
     Lines expected{"RegistrarModule", "RegistrarModule|@=sz:" + ShortPath(ModuleFileName(nullptr))};
     EXPECT_EQ(expected, Tree(Classes()));
 }
 
 TEST_F(RunRegistrationScriptTest, ExtraVariablesFollowModuleUnchanged)
 {
-    ModuleScope module(GetModuleHandleA(nullptr));
+    HINSTANCE module = GetModuleHandleA(nullptr);
     // No quote of theirs is doubled: the caller writes them as the script needs them.
     const ScriptVariablePair extra[] = {
         {L"First", L"it''s %Second%"}, {L"second", L"2"}, {L"Module", L"never"}, {nullptr, L"end"}};
-    ASSERT_EQ(S_OK, RunRegistrationScript(203, TRUE, extra));
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 203, TRUE, extra));
     EXPECT_EQ("it's %Second%|2|" + ShortPath(ModuleFileName(nullptr)),
               GetStringValue(Classes(), "RegistrarExtra", nullptr));
     // A variable that was never given fails where the script names it.
     const ScriptVariablePair partial[] = {{L"First", L"1"}, {nullptr, nullptr}};
-    EXPECT_EQ(DISP_E_EXCEPTION, RunRegistrationScript(203, FALSE, partial));
-    EXPECT_EQ(S_OK, RunRegistrationScript(203, FALSE, extra));
+    EXPECT_EQ(DISP_E_EXCEPTION, RunRegistrationScript(module, 203, FALSE, partial));
+    EXPECT_EQ(S_OK, RunRegistrationScript(module, 203, FALSE, extra));
     EXPECT_EQ(Lines{}, Tree(Classes()));
 }
 
 TEST_F(RunRegistrationScriptTest, NulInsideTheResourceEndsTheScript)
 {
-    ModuleScope module(GetModuleHandleA(nullptr));
-    ASSERT_EQ(S_OK, RunRegistrationScript(204, TRUE, nullptr));
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    ASSERT_EQ(S_OK, RunRegistrationScript(module, 204, TRUE, nullptr));
     EXPECT_EQ(Lines{"BeforeNul"}, Tree(Classes()));
 }
 
-TEST_F(RunRegistrationScriptTest, NoActiveModuleIsUnexpected)
+TEST_F(RunRegistrationScriptTest, NoModuleIsUnexpected)
 {
-    EXPECT_EQ(E_UNEXPECTED, RunRegistrationScript(201, TRUE, nullptr));
+    EXPECT_EQ(E_UNEXPECTED, RunRegistrationScript(nullptr, 201, TRUE, nullptr));
 }
 
 TEST_F(RunRegistrationScriptTest, EveryRefusedAllocationFailsWritingNothing)
 {
-    ModuleScope module(GetModuleHandleA(nullptr));
+    HINSTANCE module = GetModuleHandleA(nullptr);
     TaskAllocatorSpy& spy = TaskAllocatorSpy::Instance();
     ASSERT_EQ(S_OK, spy.Register());
     long refused = 0;
     for (;; ++refused) {
         spy.Reset(refused);
-        HRESULT result = RunRegistrationScript(201, TRUE, nullptr);
+        HRESULT result = RunRegistrationScript(module, 201, TRUE, nullptr);
         if (!spy.Refused()) {
             spy.Reset();
             EXPECT_EQ(S_OK, result);

@@ -28,7 +28,7 @@
 #include "ScriptMutator.h"
 #include "registrar/ExpandScript.h"
 #include "registrar/ScriptParser.h"
-#include "registrar/TaskMemory.h"
+#include "win/TaskMemory.h"
 #include "support/Paths.h"
 
 namespace {

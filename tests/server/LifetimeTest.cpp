@@ -1,7 +1,7 @@
 // The class object and the Validate object: counts, identity, aggregation and the module lock.
 #include "server/CachedClassFactory.h"
 #include "server/ServerModule.h"
-#include "server/ValidateInstance.h"
+#include "dll/ValidateInstance.h"
 #include "support/CountingAllocator.h"
 #include "support/LoadedServer.h"
 

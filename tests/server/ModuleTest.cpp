@@ -1,9 +1,9 @@
 // The module record: start-up, shut-down, class lookup and the shutdown callbacks.
 #include "server/CachedClassFactory.h"
-#include "server/ClassTable.h"
-#include "server/LibraryApp.h"
+#include "dll/ClassTable.h"
+#include "dll/LibraryApp.h"
 #include "server/ServerModule.h"
-#include "server/ValidateInstance.h"
+#include "dll/ValidateInstance.h"
 #include "support/CountingAllocator.h"
 
 #include <Morvaleth.h>

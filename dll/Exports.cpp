@@ -1,8 +1,8 @@
 // The exports of an in-process COM server; the .def file gives them their plain names.
 #include <windows.h>
 
-#include "checks/ModuleContext.h"
-#include "server/LibraryApp.h"
+#include "object/ModuleContext.h"
+#include "dll/LibraryApp.h"
 #include "server/SelfRegistration.h"
 #include "server/ServerModule.h"
 

@@ -1,6 +1,6 @@
-#include "server/LibraryApp.h"
+#include "dll/LibraryApp.h"
 
-#include "server/ClassTable.h"
+#include "dll/ClassTable.h"
 #include "server/ServerModule.h"
 
 BOOL LibraryApp::InitInstance()

@@ -2,6 +2,7 @@
 #include <Morvaleth.h>
 
 #include "server/InterfaceTable.h"
+#include "win/ComPtr.h"
 
 // The one creatable class: its interface pointer is its own address and answers for
 // IUnknown, IDispatch and IValidate alike.
@@ -65,10 +66,11 @@ private:
     ~Validate();
 
     LONG references_ = 0;
-    IUnknown* request_ = nullptr;
-    IUnknown* response_ = nullptr;
-    IUnknown* session_ = nullptr;
-    IUnknown* server_ = nullptr;
-    IUnknown* application_ = nullptr;
+    // The page host's objects; destroyed in reverse order: application first, request last.
+    ComPtr<IUnknown> request_;
+    ComPtr<IUnknown> response_;
+    ComPtr<IUnknown> session_;
+    ComPtr<IUnknown> server_;
+    ComPtr<IUnknown> application_;
     BOOL pageStarted_ = FALSE;
 };

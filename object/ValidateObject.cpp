@@ -1,8 +1,8 @@
 // Identity, lifetime and late binding of the Validate object.
-#include "checks/Validate.h"
+#include "object/Validate.h"
 
 #include "server/ServerModule.h"
-#include "server/TypeInfoHolder.h"
+#include "object/ValidateTypeInfo.h"
 
 const InterfaceTable Validate::kInterfaces[] = {
     {&IID_IValidate, 0},
@@ -12,14 +12,10 @@ const InterfaceTable Validate::kInterfaces[] = {
 
 Validate::Validate() { TheServerModule().Lock(); }
 
+// The members then release the page host's objects, in reverse order of declaration.
 Validate::~Validate()
 {
     references_ = 1;  // a stray AddRef/Release pair during teardown must not free us twice
-    IUnknown** held[] = {&application_, &server_, &session_, &response_, &request_};
-    for (IUnknown** member : held) {
-        if (*member != nullptr)
-            (*member)->Release();
-    }
 }
 
 void Validate::Destroy(Validate* object)

@@ -1,18 +1,9 @@
 // The page hooks: they hold the page host's five intrinsic objects between page start and end.
 // Unlike the checks they run in whatever module context the caller has.
-#include "checks/ScriptingContext.h"
-#include "checks/Validate.h"
+#include "object/ScriptingContext.h"
+#include "object/Validate.h"
 
 namespace {
-
-// Empties the member first, then lets the reference go.
-void ReleaseMember(IUnknown*& member)
-{
-    IUnknown* held = member;
-    member = nullptr;
-    if (held != nullptr)
-        held->Release();
-}
 
 typedef HRESULT (STDMETHODCALLTYPE IScriptingContext::*Getter)(IUnknown**);
 
@@ -25,19 +16,17 @@ HRESULT STDMETHODCALLTYPE Validate::OnStartPage(IUnknown* piUnk)
     // A page started again without its end would otherwise leak the earlier page's objects.
     OnEndPage();
 
-    IScriptingContext* context = nullptr;
-    HRESULT result = piUnk->QueryInterface(IID_IScriptingContext, reinterpret_cast<void**>(&context));
-    if (FAILED(result)) {
-        if (context != nullptr)
-            context->Release();
+    // A failing QueryInterface should leave nothing; if it did, the holder drops it.
+    ComPtr<IScriptingContext> context;
+    HRESULT result = piUnk->QueryInterface(IID_IScriptingContext, context.ReceiveVoid());
+    if (FAILED(result))
         return result;
-    }
 
     // Request, Response, Server, Session, Application; on a failure the objects this call fetched
     // are given back, oldest first, and nothing later is asked for.
     struct Fetch {
         Getter getter;
-        IUnknown* Validate::*member;
+        ComPtr<IUnknown> Validate::*member;
     };
     static const Fetch kFetches[] = {
         {&IScriptingContext::get_Request, &Validate::request_},
@@ -47,31 +36,29 @@ HRESULT STDMETHODCALLTYPE Validate::OnStartPage(IUnknown* piUnk)
         {&IScriptingContext::get_Application, &Validate::application_},
     };
     for (const Fetch& fetch : kFetches) {
-        IUnknown* fetched = nullptr;
-        result = (context->*fetch.getter)(&fetched);
+        // A failing host should leave nothing; if it did, the holder drops that reference.
+        ComPtr<IUnknown> fetched;
+        result = (context.Get()->*fetch.getter)(fetched.Receive());
         if (FAILED(result)) {
-            // A failing host should leave nothing; if it did, that reference is ours to drop.
-            if (fetched != nullptr)
-                fetched->Release();
+            fetched.Reset();
             for (const Fetch* undo = kFetches; undo != &fetch; ++undo)
-                ReleaseMember(this->*(undo->member));
-            context->Release();
+                (this->*(undo->member)).Reset();
             return result;
         }
-        this->*(fetch.member) = fetched;
+        (this->*(fetch.member)).Adopt(fetched.Detach());
     }
     pageStarted_ = TRUE;
-    context->Release();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE Validate::OnEndPage()
 {
     pageStarted_ = FALSE;
-    ReleaseMember(request_);
-    ReleaseMember(response_);
-    ReleaseMember(server_);
-    ReleaseMember(session_);
-    ReleaseMember(application_);
+    // Each holder is emptied before its reference goes.
+    request_.Reset();
+    response_.Reset();
+    server_.Reset();
+    session_.Reset();
+    application_.Reset();
     return S_OK;
 }

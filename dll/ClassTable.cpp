@@ -1,10 +1,10 @@
-#include "server/ClassTable.h"
+#include "dll/ClassTable.h"
 
 #include <Morvaleth.h>
 
+#include "dll/ValidateInstance.h"
 #include "registrar/RunRegistrationScript.h"
 #include "server/CachedClassFactory.h"
-#include "server/ValidateInstance.h"
 
 namespace {
 
@@ -12,7 +12,10 @@ const UINT kRegistrationScript = 102;
 
 HRESULT RegisterValidate(BOOL doRegister)
 {
-    return RunRegistrationScript(kRegistrationScript, doRegister, nullptr);
+    ServerModule* module = ActiveServerModule();
+    if (module == nullptr)
+        return E_UNEXPECTED;
+    return RunRegistrationScript(module->Instance(), kRegistrationScript, doRegister, nullptr);
 }
 
 const char* NoDescription() { return nullptr; }

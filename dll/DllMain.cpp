@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "server/LibraryApp.h"
+#include "dll/LibraryApp.h"
 
 namespace {
 LibraryApp g_app;

@@ -4,11 +4,11 @@
 #include "checks/CheckResult.h"
 #include "checks/ComponentProbes.h"
 #include "checks/MachineResources.h"
-#include "checks/ModuleContext.h"
+#include "object/ModuleContext.h"
 #include "checks/OsIdentification.h"
 #include "checks/ProductQueries.h"
 #include "checks/SystemState.h"
-#include "checks/Validate.h"
+#include "object/Validate.h"
 
 namespace {
 

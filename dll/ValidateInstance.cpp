@@ -1,8 +1,8 @@
-#include "server/ValidateInstance.h"
+#include "dll/ValidateInstance.h"
 
 #include <new>
 
-#include "checks/Validate.h"
+#include "object/Validate.h"
 
 HRESULT CreateValidateInstance(IUnknown* outer, REFIID iid, void** out)
 {
