@@ -1,0 +1,36 @@
+// Linked with morvaleth_checks and nothing else of the product: the probes must answer without
+// the COM frame, its class table or its registration.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+
+#include "checks/CheckResult.h"
+#include "checks/ComponentProbes.h"
+#include "checks/MachineResources.h"
+#include "checks/OsIdentification.h"
+#include "checks/ProductQueries.h"
+#include "checks/SystemState.h"
+
+int main()
+{
+    OSVERSIONINFOEXA version = ReadExtendedVersion();
+    char fileSystem[256];
+    ReadWindowsVolumeFileSystem(fileSystem);
+    std::printf("edition %s, major %lu\n", EditionName(version), version.dwMajorVersion);
+    std::printf(".NET 2.0 %d, BITS %d, reboot pending %d, administrator %d\n", ProbeDotNetFramework2(),
+                ProbeBits(), ReadRebootPending(), ProcessHoldsEnabledAdministrators());
+    std::printf("memory %lu, volume %s\n", ReadTotalPhysicalMemory(), fileSystem);
+    char sceVersion[kCheckTextSize];
+    QuerySceVersion(sceVersion);
+    std::printf("SCE version %s\n", sceVersion);
+
+    BSTR text = nullptr;
+    HRESULT written = WriteText(&text, EditionName(version));
+    bool same = SUCCEEDED(written) && text != nullptr && SysStringLen(text) == lstrlenA(EditionName(version));
+    SysFreeString(text);
+    // A version record that Wine always fills: a zero major version means the query never ran.
+    bool answered = version.dwMajorVersion != 0 && ReadTotalPhysicalMemory() != 0;
+    std::printf("checks alone: %s\n", same && answered ? "answered" : "FAILED");
+    return same && answered ? 0 : 1;
+}
