@@ -86,10 +86,18 @@ bool IsNtfsName(const char* fileSystemName)
 
 DWORD ReadTotalPhysicalMemory()
 {
+    // No machine has no memory: a total of 0 is a reading taken while another thread was filling
+    // the platform's shared status (Wine), so it is read again, a bounded number of times.
+    const int kReadings = 50;
     MEMORYSTATUS status;
-    std::memset(&status, 0, sizeof status);
-    status.dwLength = sizeof status;
-    GlobalMemoryStatus(&status);
+    for (int reading = 0; reading < kReadings; ++reading) {
+        std::memset(&status, 0, sizeof status);
+        status.dwLength = sizeof status;
+        GlobalMemoryStatus(&status);
+        if (status.dwTotalPhys != 0)
+            break;
+        Sleep(reading == 0 ? 0 : 1);
+    }
     return SaturatedTotalPhysical(status.dwTotalPhys);
 }
 

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "registrar/ExpandScript.h"
+#include "registrar/OtherView.h"
 #include "registrar/ScriptTables.h"
 #include "win/TaskMemory.h"
 #include "registry/RegistryKey.h"
@@ -267,6 +268,11 @@ HRESULT ScriptParser::UnregisterKey(Block& block)
     if (FAILED(result))
         return result;
     bool missing = block.walkOnly != FALSE;
+    // A key that both registry views share stays, whole, while the other view's build uses it.
+    if (!missing && block.outer == nullptr && OtherViewStillUses(block.parent, token_)) {
+        missing = true;
+        block.current.Close();
+    }
     if (!missing) {
         // Values of the sub-block can be removed only through a handle that may set them.
         LONG error = block.current.Open(block.parent, token_, KEY_READ | KEY_SET_VALUE);

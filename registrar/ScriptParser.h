@@ -20,7 +20,8 @@ public:
     // Expands `text` with `variables`, then walks it in the register pass (doRegister
     // non-zero) or the unregister pass. A root block that fails to register is taken back from
     // the journal of what it changed, so the registry is as it was before that block. The
-    // unregister pass removes all it may and answers the first refusal of the platform
+    // unregister pass spares a top-level key of HKEY_CLASSES_ROOT that names a class the other
+    // registry view still serves (the views share it), removes all else it may and answers the first refusal of the platform
     // (HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) when something that it names stays because of it.
     HRESULT Apply(LPCSTR text, const ScriptVariables& variables, BOOL doRegister);
 

@@ -1,7 +1,9 @@
 #include "server/SelfRegistration.h"
 
 #include <comcat.h>
+#include <olectl.h>
 
+#include "server/TypeLibRemains.h"
 #include "win/ComPtr.h"
 #include "win/LastError.h"
 
@@ -85,8 +87,12 @@ HRESULT UnregisterServer(ServerModule* module, BOOL unregisterTypeLib, const CLS
             result = removed;
         RegisterClassCategories(*row->clsid, CategoriesOf(*row), FALSE);
     }
-    if (unregisterTypeLib)
-        UnregisterModuleTypeLib(module);
+    // Judged by what is left: the platform's own answer also fails when nothing was registered.
+    if (unregisterTypeLib) {
+        HRESULT typeLib = UnregisterModuleTypeLib(module);
+        if (typeLib == SELFREG_E_TYPELIB && SUCCEEDED(result))
+            result = typeLib;
+    }
     return result;
 }
 
@@ -193,6 +199,8 @@ HRESULT UnregisterModuleTypeLib(ServerModule* module)
                     attributes->syskind);
             FreeLibrary(automation);
         }
+        if (FAILED(RemoveTypeLibRemains(typeLib, *attributes)))
+            result = SELFREG_E_TYPELIB;
         typeLib->ReleaseTLibAttr(attributes);
     }
     SysFreeString(path);

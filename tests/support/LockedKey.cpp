@@ -1,8 +1,8 @@
 #include "support/LockedKey.h"
 
-LockedKey::LockedKey(HKEY root, const char* path)
+LockedKey::LockedKey(HKEY root, const char* path, REGSAM view)
 {
-    RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, &key_, nullptr);
     DWORD size = 0;
     RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
     original_.resize(size);

@@ -7,7 +7,8 @@
 // it had is put back through a handle taken before, when the holder goes.
 class LockedKey {
 public:
-    LockedKey(HKEY root, const char* path);
+    // `view`: 0 for the process's own registry view, or KEY_WOW64_32KEY / KEY_WOW64_64KEY.
+    LockedKey(HKEY root, const char* path, REGSAM view = 0);
     ~LockedKey();
     LockedKey(const LockedKey&) = delete;
     LockedKey& operator=(const LockedKey&) = delete;
