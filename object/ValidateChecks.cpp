@@ -1,13 +1,12 @@
 // The 26 checks. Each makes the library's module context current before any other work and
 // restores the caller's on every way out, writes one result and returns S_OK; a null result
 // location is refused with E_POINTER, and a text that cannot be allocated with E_OUTOFMEMORY.
+#include "checks/CheckCatalog.h"
 #include "checks/CheckResult.h"
 #include "checks/ComponentProbes.h"
-#include "checks/MachineResources.h"
-#include "object/ModuleContext.h"
-#include "checks/OsIdentification.h"
 #include "checks/ProductQueries.h"
 #include "checks/SystemState.h"
+#include "object/ModuleContext.h"
 #include "object/Validate.h"
 
 namespace {
@@ -28,39 +27,6 @@ HRESULT AnswerText(BSTR* out, void (*compose)(char (&)[kCheckTextSize]))
     char text[kCheckTextSize];
     compose(text);
     return WriteText(out, text);
-}
-
-void ComposeEdition(char (&text)[kCheckTextSize])
-{
-    const char* name = EditionName(ReadExtendedVersion());
-    lstrcpynA(text, name, sizeof text);
-}
-
-void ComposeServicePack(char (&text)[kCheckTextSize]) { ServicePackText(ReadShortVersion(), text); }
-
-void ComposeManagementPackVersion(char (&text)[kCheckTextSize])
-{
-    QueryX64ProductVersion(X64Product::ManagementPack, text);
-}
-void ComposeAgentVersion(char (&text)[kCheckTextSize]) { QueryX64ProductVersion(X64Product::Agent, text); }
-void ComposeAscVersion(char (&text)[kCheckTextSize]) { QueryX64ProductVersion(X64Product::Asc, text); }
-
-bool ServerRole() { return AdmitsServerRole(ReadExtendedVersion()); }
-bool ConsoleRole() { return AdmitsConsoleRole(ReadExtendedVersion()); }
-
-template <MemoryThreshold threshold>
-bool MemoryCheck()
-{
-    return MemoryReaches(ReadTotalPhysicalMemory(), threshold);
-}
-
-bool DiskSpace() { return FreeSpaceSuffices(ReadFreeBytesAvailable()); }
-
-bool WindowsDriveNtfs()
-{
-    char name[256];
-    ReadWindowsVolumeFileSystem(name);
-    return IsNtfsName(name);
 }
 
 }  // namespace
