@@ -199,7 +199,7 @@ HRESULT UnregisterModuleTypeLib(ServerModule* module)
                     attributes->syskind);
             FreeLibrary(automation);
         }
-        if (FAILED(RemoveTypeLibRemains(typeLib, *attributes)))
+        if (FAILED(RemoveTypeLibRemains(typeLib.Get(), *attributes)))
             result = SELFREG_E_TYPELIB;
         typeLib->ReleaseTLibAttr(attributes);
     }
