@@ -113,13 +113,24 @@ def wxi(keys):
     return "\n".join(out) + "\n"
 
 
+def without_helpdir(keys):
+    """TypeLib is one key for both registry views: the help folder is left to the other build's
+    component, so that one package never writes two values for it."""
+    return [(path, values) for path, values in keys
+            if not (path.lower().startswith("typelib\\") and path.lower().endswith("\\helpdir"))]
+
+
 def main(argv):
+    skip_helpdir = "--without-helpdir" in argv
+    argv = [a for a in argv if a != "--without-helpdir"]
     if len(argv) != 3:
-        sys.stderr.write("usage: registry_wxi.py EXPORT.reg OUT.wxi\n")
+        sys.stderr.write("usage: registry_wxi.py [--without-helpdir] EXPORT.reg OUT.wxi\n")
         return 2
     try:
         with open(argv[1], encoding="latin-1") as f:
             keys = parse(f.read())
+        if skip_helpdir:
+            keys = without_helpdir(keys)
         if not keys:
             raise ExportError("the export holds no key")
     except (OSError, ExportError) as error:
