@@ -60,7 +60,8 @@ std::map<std::string, std::string> Expected()
 std::map<std::string, std::string> ParseTable(const std::string& output)
 {
     std::map<std::string, std::string> answers;
-    std::istringstream lines(output);
+    size_t heading = output.find("Check ");  // after what standard error said
+    std::istringstream lines(heading == std::string::npos ? std::string() : output.substr(heading));
     std::string line;
     std::getline(lines, line);  // heading
     std::getline(lines, line);  // rule
@@ -116,19 +117,88 @@ TEST_F(ReportClient, TableJsonAndLateBindingAgreeWithEarlyBinding)
     EXPECT_EQ(expected, ParseJson(json)) << json;
     EXPECT_EQ(expected, ParseTable(late)) << late;
     EXPECT_EQ(expected, ParseJson(lateJson)) << lateJson;
-    EXPECT_EQ('{', json[0]);
+    // Standard error (merged here) says which DLL answers; nothing else comes before the object.
+    EXPECT_EQ(0u, json.find("morvaleth-report: using the registered ")) << json;
+    EXPECT_EQ(json.find('\n') + 1, json.find('{')) << json;
 }
 
-TEST_F(ReportClient, UnregisteredClassHasItsOwnStatusAndSaysWhatToDo)
+TEST_F(ReportClient, UnregisteredClassIsReachedThroughTheDllsManifest)
 {
+    std::map<std::string, std::string> expected = Expected();
     CoFreeUnusedLibraries();
     ASSERT_EQ(0, Regsvr32("/s /u"));
+    RemoveRegistration();
     std::string output;
-    EXPECT_EQ(2, Report("", output));
+    EXPECT_EQ(0, Report("--late", output));
+    EXPECT_NE(std::string::npos, output.find("unregistered " + BesideExecutable("Morvaleth.DLL") + " through its manifest"))
+        << output;
+    EXPECT_EQ(expected, ParseTable(output));
+    EXPECT_TRUE(ClassEntries().empty()) << "the report registered the class";
+
+    // Exit 2 only when no way gives an object.
+    EXPECT_EQ(2, Report("--dll \"" + BesideExecutable("no-such-folder\\Morvaleth.DLL") + "\"", output));
     EXPECT_NE(std::string::npos, output.find("regsvr32 Morvaleth.DLL")) << output;
     EXPECT_EQ(1, Report("--no-such-option", output));
     EXPECT_EQ(0, Report("--help", output));
     EXPECT_NE(std::string::npos, output.find("--export-registration")) << output;
+}
+
+TEST_F(ReportClient, SaysWhichDllAnswersAndDllWinsOverTheRegistration)
+{
+    std::string output;
+    EXPECT_EQ(0, Report("", output));
+    EXPECT_NE(std::string::npos, output.find("using the registered ")) << output;
+    std::string twin = BesideExecutable("no-typelib\\Morvaleth.DLL");
+    EXPECT_EQ(0, Report("--dll \"" + twin + "\"", output));
+    EXPECT_NE(std::string::npos, output.find("unregistered " + twin + " through its manifest (as --dll asked)")) << output;
+}
+
+// Requirements built from what this machine answers, so that "met" and "unmet" are known.
+TEST_F(ReportClient, RequirementsMetUnmetAndMalformed)
+{
+    std::map<std::string, std::string> answers = Expected();
+    std::string yes, no;
+    for (const auto& answer : answers) {
+        if (answer.second == "true" && yes.empty())
+            yes = answer.first;
+        if (answer.second == "false" && no.empty())
+            no = answer.first;
+    }
+    ASSERT_FALSE(yes.empty() || no.empty());
+    const std::string pack = answers["GetServicePack"];
+    std::string lowerYes = yes;  // names match without regard to case
+    for (char& c : lowerYes)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    struct Case {
+        std::string arguments;
+        int status;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {"--require " + lowerYes + "=1 --require " + no + "=0 --require \"GetServicePack=" + pack + "\"", 0,
+         {"3 of 3 requirements met"}},
+        {"--require " + no + " --require " + yes + " --require GetVersion=" + answers["GetVersion"] + "x", 6,
+         {"not met: " + no + " is false, required true", "not met: GetVersion is \"" + answers["GetVersion"] +
+                                                               "\", required \"" + answers["GetVersion"] + "x\"",
+          "1 of 3 requirements met"}},
+        {"--json --require " + no, 6,
+         {"\"unmet\": [{\"check\": \"" + no + "\", \"required\": true, \"answer\": false}]"}},
+        {"--json --require " + yes, 0, {"\"unmet\": []"}},
+        {"--require NoSuchCheck", 1, {"no check named \"NoSuchCheck\"", "Nothing was checked", "GetASC_x64Version"}},
+        {"--require " + yes + "=yes", 1, {"Nothing was checked"}},
+        {"--require GetVersion", 1, {"GetVersion=TEXT"}},
+        {"--require =1", 1, {"names no check"}},
+        {"--require", 1, {"unknown argument"}},
+    };
+    for (const Case& c : cases) {
+        std::string output;
+        EXPECT_EQ(c.status, Report(c.arguments, output)) << c.arguments << "\n" << output;
+        for (const std::string& text : c.shown) {
+            EXPECT_NE(std::string::npos, output.find(text)) << c.arguments << ": no \"" << text << "\" in\n" << output;
+        }
+        if (c.status == 1) {
+            EXPECT_EQ(std::string::npos, output.find("using the")) << c.arguments << " checked something";
+        }
+    }
 }
 
 TEST_F(ReportClient, ExportedRegistrationImportsToWhatRegsvr32Writes)

@@ -57,7 +57,7 @@ std::string JsonString(const std::wstring& text)
     return json + "\"";
 }
 
-void PrintJson(std::FILE* out, const std::vector<Answer>& answers)
+void PrintJson(std::FILE* out, const std::vector<Answer>& answers, const std::string& member)
 {
     std::fprintf(out, "{\n");
     for (size_t i = 0; i < answers.size(); ++i) {
@@ -66,7 +66,9 @@ void PrintJson(std::FILE* out, const std::vector<Answer>& answers)
                             : answer.isText      ? JsonString(answer.text)
                                                  : (answer.flag ? "true" : "false");
         std::fprintf(out, "  %s: %s%s\n", JsonString(answer.check).c_str(), value.c_str(),
-                     i + 1 < answers.size() ? "," : "");
+                     i + 1 < answers.size() || !member.empty() ? "," : "");
     }
+    if (!member.empty())
+        std::fprintf(out, "  %s\n", member.c_str());
     std::fprintf(out, "}\n");
 }

@@ -1,0 +1,121 @@
+// Activation without registration, with nothing registered: by both ProgIDs through an
+// application manifest (regfree_app.exe) and through an activation context made at run time from
+// the DLL's own manifest. Each way must reach the DLL beside the test and leave the registry alone.
+#include "support/Paths.h"
+#include "support/Process.h"
+#include "support/ScratchKey.h"
+
+#include "regfree/FirstObject.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <map>
+#include <sstream>
+
+namespace {
+
+const char* const kRegistration[] = {
+    "Morvaleth.Validate.7", "Morvaleth.Validate", "CLSID\\{E3541FCC-DCF0-4045-898B-2795D6CD0E87}",
+    "TypeLib\\{23DE8B21-CC1D-448D-B825-2C4D4DB8F325}", "Interface\\{A1BAB43A-0951-4A61-8416-A50590D6683A}"};
+const wchar_t* const kProgIds[] = {L"Morvaleth.Validate.7", L"Morvaleth.Validate"};
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+// A run-time activation context from resource 1 of a DLL, active for the holder's life.
+class DllContext {
+public:
+    explicit DllContext(const std::wstring& dll)
+    {
+        ACTCTXW request = {};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = dll.c_str();
+        request.lpResourceName = MAKEINTRESOURCEW(1);
+        context_ = CreateActCtxW(&request);
+        if (context_ == INVALID_HANDLE_VALUE)
+            error_ = GetLastError();
+        else if (!ActivateActCtx(context_, &cookie_))
+            error_ = GetLastError();
+    }
+    ~DllContext()
+    {
+        if (cookie_)
+            DeactivateActCtx(0, cookie_);
+        if (context_ != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(context_);
+    }
+    DllContext(const DllContext&) = delete;
+    DllContext& operator=(const DllContext&) = delete;
+    DWORD Error() const { return error_; }
+
+private:
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+    ULONG_PTR cookie_ = 0;
+    DWORD error_ = 0;
+};
+
+class RegistrationFree : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* key : kRegistration)
+            RemoveKeyTree(HKEY_CLASSES_ROOT, key);
+        CLSID clsid;
+        ASSERT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(L"Morvaleth.Validate", &clsid)) << "the class is registered";
+    }
+    void TearDown() override
+    {
+        CoFreeUnusedLibraries();
+        for (const char* key : kRegistration)
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key << " was written";
+    }
+
+    void ExpectReachedTheDll(const std::string& way, const std::string& progId, const FirstObject& first)
+    {
+        SCOPED_TRACE(way + ", " + progId);
+        EXPECT_EQ(S_OK, first.progId);
+        EXPECT_EQ(S_OK, first.create);
+        EXPECT_EQ(S_OK, first.names);
+        EXPECT_EQ(S_OK, first.invoke);
+        EXPECT_FALSE(first.lateText.empty());
+        EXPECT_EQ(first.earlyText, first.lateText);
+        EXPECT_EQ(Lower(Widen(BesideExecutable("Morvaleth.DLL"))), Lower(first.module));
+    }
+};
+
+TEST_F(RegistrationFree, ApplicationManifestByBothProgIds)
+{
+    std::string output;
+    ASSERT_EQ(0, RunProcessCapture("\"" + BesideExecutable("regfree_app.exe") + "\"", output)) << output;
+    std::map<std::string, FirstObject> seen;
+    std::istringstream lines(output);
+    std::string line, progId;
+    while (std::getline(lines, line)) {
+        FirstObject first;
+        if (Parse(line, progId, first))
+            seen[progId] = first;
+    }
+    ASSERT_EQ(2u, seen.size()) << output;
+    for (const auto& entry : seen)
+        ExpectReachedTheDll("application manifest", entry.first, entry.second);
+}
+
+TEST_F(RegistrationFree, RunTimeContextByBothProgIdsAndOnlyWhileActive)
+{
+    {
+        DllContext context(Widen(BesideExecutable("Morvaleth.DLL")));
+        ASSERT_EQ(0u, context.Error());
+        for (const wchar_t* progId : kProgIds)
+            ExpectReachedTheDll("run-time context", Narrow(progId), CreateFirstObject(progId));
+    }
+    // The context is gone: the class is unknown again.
+    EXPECT_EQ(CO_E_CLASSSTRING, CreateFirstObject(L"Morvaleth.Validate").progId);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include "FirstObject.h"
+
+#include <Morvaleth.h>
+
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+std::string Ansi(const std::wstring& text)
+{
+    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(length > 0 ? length - 1 : 0, '\0');
+    if (length > 1)
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+    if (length > 1)
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
+    return wide;
+}
+
+std::wstring ServingModule(IUnknown* object)
+{
+    HMODULE module = nullptr;
+    wchar_t path[MAX_PATH] = {};
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           *reinterpret_cast<LPCWSTR*>(object), &module))
+        GetModuleFileNameW(module, path, MAX_PATH);
+    return path;
+}
+
+}  // namespace
+
+FirstObject CreateFirstObject(const wchar_t* progId)
+{
+    FirstObject first;
+    CLSID clsid = {};
+    first.progId = CLSIDFromProgID(progId, &clsid);
+    IDispatch* object = nullptr;
+    if (SUCCEEDED(first.progId))
+        first.create = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                        reinterpret_cast<void**>(&object));
+    if (!object)
+        return first;
+    first.module = ServingModule(object);
+    LPOLESTR name = const_cast<LPOLESTR>(L"GetVersion");
+    DISPID id = DISPID_UNKNOWN;
+    first.names = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+    if (SUCCEEDED(first.names)) {
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        VARIANT result;
+        VariantInit(&result);
+        first.invoke = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+        if (SUCCEEDED(first.invoke) && V_VT(&result) == VT_BSTR)
+            first.lateText.assign(V_BSTR(&result), SysStringLen(V_BSTR(&result)));
+        VariantClear(&result);
+    }
+    IValidate* early = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IValidate, reinterpret_cast<void**>(&early)))) {
+        BSTR text = nullptr;
+        if (SUCCEEDED(early->GetVersion(&text)) && text)
+            first.earlyText.assign(text, SysStringLen(text));
+        SysFreeString(text);
+        early->Release();
+    }
+    object->Release();
+    return first;
+}
+
+std::string Describe(const wchar_t* progId, const FirstObject& first)
+{
+    char codes[64];
+    std::snprintf(codes, sizeof codes, "%08lx|%08lx|%08lx|%08lx", static_cast<unsigned long>(first.progId),
+                  static_cast<unsigned long>(first.create), static_cast<unsigned long>(first.names),
+                  static_cast<unsigned long>(first.invoke));
+    return Ansi(progId) + "|" + codes + "|" + Ansi(first.lateText) + "|" + Ansi(first.earlyText) + "|" +
+           Ansi(first.module);
+}
+
+bool Parse(const std::string& line, std::string& progId, FirstObject& first)
+{
+    std::vector<std::string> fields;
+    std::istringstream stream(line);
+    std::string field;
+    while (std::getline(stream, field, '|'))
+        fields.push_back(field);
+    if (!line.empty() && line.back() == '|')
+        fields.push_back(std::string());
+    if (fields.size() != 8)
+        return false;
+    HRESULT* codes[] = {&first.progId, &first.create, &first.names, &first.invoke};
+    for (int i = 0; i < 4; ++i)
+        *codes[i] = static_cast<HRESULT>(std::stoul(fields[1 + i], nullptr, 16));
+    progId = fields[0];
+    first.lateText = Wide(fields[5]);
+    first.earlyText = Wide(fields[6]);
+    first.module = Wide(fields[7]);
+    if (!first.module.empty() && first.module.back() == L'\r')
+        first.module.pop_back();
+    return true;
+}
