@@ -13,6 +13,7 @@ namespace {
 typedef HRESULT(STDAPICALLTYPE* GetClassObject)(REFCLSID, REFIID, void**);
 
 const char kChildTag[] = "cold-start";
+}
 
 std::wstring ThisProgram()
 {
@@ -56,7 +57,6 @@ bool RunChild(const std::wstring& commandLine, std::string& output, DWORD& exitC
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return ended;
-}
 }
 
 bool MeasureModuleSize(HMODULE library, ModuleSize& size, std::string& error)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "DispatchBench.h"
+#include "FirstObjectBench.h"
 #include "InterpreterBench.h"
 #include "ModuleLoad.h"
 #include "RegistrationBench.h"
@@ -25,6 +26,7 @@ enum ExitStatus { kDone = 0, kUsage = 1, kNotReady = 2, kFailed = 3 };
 
 const double kHolderTarget = 1.05;    // the holder adds at most 5% to ITypeInfo::Invoke
 const double kNameCacheTarget = 20.0; // cached names at least 20 times faster
+const double kFirstObjectTarget = 1.10;  // the manifest way at most 10% slower
 const double kLinearLow = 0.8;        // growth per key between sizes counted as linear
 const double kLinearHigh = 1.25;
 
@@ -33,7 +35,8 @@ const char kHelp[] =
     "\n"
     "Measures Morvaleth.DLL, which must be registered (scripts/bench does that):\n"
     "module size and cold start, the four call paths of every check, GetIDsOfNames,\n"
-    "DllRegisterServer/DllUnregisterServer and the registration-script interpreter.\n"
+    "DllRegisterServer/DllUnregisterServer, the registration-script interpreter, and the\n"
+    "first object of a fresh process through the DLL's manifest against its registration.\n"
     "\n"
     "  --repetitions N          interleaved samples per check and call path (default 41)\n"
     "  --batch-us N             length of one timed batch in microseconds (default 300)\n"
@@ -41,7 +44,9 @@ const char kHelp[] =
     "  --script-repetitions N   passes per script size (default 9, 5, 3 by size)\n"
     "  --registration-cycles N  DllRegisterServer + DllUnregisterServer cycles (default 20)\n"
     "  --cold-runs N            fresh child processes for the cold start (default 7)\n"
-    "  --sections LIST          any of module,dispatch,names,registration,interpreter\n"
+    "  --first-object-pairs N   fresh child processes per way for the first object (default 25)\n"
+    "  --sections LIST          any of module,dispatch,names,registration,interpreter,\n"
+    "                           first-object\n"
     "                           (default: all)\n"
     "  --quick                  few repetitions and sizes up to 10000, for a smoke run\n"
     "  --help                   show this text\n"
@@ -56,7 +61,8 @@ struct Options {
     int scriptRepetitions = 0;
     int registrationCycles = 20;
     int coldRuns = 7;
-    std::set<std::string> sections = {"module", "dispatch", "names", "registration", "interpreter"};
+    int firstObjectPairs = 25;
+    std::set<std::string> sections = {"module", "dispatch", "names", "registration", "interpreter", "first-object"};
 };
 
 bool ParseCount(const char* text, long low, long high, long& value)
@@ -81,7 +87,7 @@ bool ParseList(const char* text, std::vector<std::string>& items)
 
 bool ParseOptions(int argc, char** argv, Options& options)
 {
-    const std::set<std::string> known = {"module", "dispatch", "names", "registration", "interpreter"};
+    const std::set<std::string> known = {"module", "dispatch", "names", "registration", "interpreter", "first-object"};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -92,6 +98,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.scriptRepetitions = 2;
             options.registrationCycles = 5;
             options.coldRuns = 3;
+            options.firstObjectPairs = 3;
             continue;
         }
         if (value == nullptr)
@@ -107,6 +114,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.registrationCycles = static_cast<int>(n);
         } else if (arg == "--cold-runs" && ParseCount(value, 1, 1000, n)) {
             options.coldRuns = static_cast<int>(n);
+        } else if (arg == "--first-object-pairs" && ParseCount(value, 1, 1000, n)) {
+            options.firstObjectPairs = static_cast<int>(n);
         } else if (arg == "--sizes") {
             std::vector<std::string> items;
             options.sizes.clear();
@@ -147,13 +156,15 @@ HMODULE ServingModule(IUnknown* object)
 const char* Verdict(bool met) { return met ? "MET" : "MISSED"; }
 
 struct Results {
-    bool module = false, dispatch = false, names = false, registration = false, interpreter = false;
+    bool module = false, dispatch = false, names = false, registration = false, interpreter = false,
+         firstObject = false;
     ModuleSize size;
     ColdStartFigures cold;
     DispatchFigures calls;
     NamesFigures lookups;
     RegistrationFigures registry;
     std::vector<ScriptSizeFigures> scripts;
+    FirstObjectFigures first;
 };
 
 void PrintSummary(const Results& r)
@@ -197,6 +208,12 @@ void PrintSummary(const Results& r)
                                   r.registry.cycleMs.end());
         std::printf("DllRegisterServer + DllUnregisterServer: %.2f ms (median of later cycles; first cycle %.2f ms)\n",
                     Median(later), r.registry.cycleMs[0]);
+    }
+    if (r.firstObject) {
+        double ratio = FirstObjectRatio(r.first);
+        std::printf("target: first object through the manifest within %.2fx of through the registry (medians of %zu fresh processes each): %.3fx (%.2f ms against %.2f ms): %s\n",
+                    kFirstObjectTarget, r.first.manifestMs.size(), ratio, Median(r.first.manifestMs),
+                    Median(r.first.registryMs), Verdict(ratio <= kFirstObjectTarget));
     }
     if (r.interpreter) {
         bool linear = true;
@@ -306,6 +323,16 @@ int Run(const Options& options)
             PrintRegistryReference(MeasureRegistryReference());
         }
     }
+    if (status == kDone && options.sections.count("first-object")) {
+        PrintHeading("First object of a fresh process: through the DLL's manifest against through the registry");
+        if (!MeasureFirstObject(results.size.path.empty() ? std::wstring(libraryPath) : results.size.path,
+                                options.firstObjectPairs, results.first, error)) {
+            status = Fail("first-object", error);
+        } else {
+            PrintFirstObject(results.first);
+            results.firstObject = true;
+        }
+    }
     info->Release();
     object->Release();
     if (status == kDone)
@@ -322,6 +349,12 @@ int main(int argc, char** argv)
         std::wstring library(length > 0 ? length : 1, L'\0');
         MultiByteToWideChar(CP_ACP, 0, argv[2], -1, &library[0], length);
         return RunColdStartChild(library.c_str());
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--first-object-child") == 0) {
+        int length = MultiByteToWideChar(CP_ACP, 0, argv[3], -1, nullptr, 0);
+        std::wstring library(length > 0 ? length : 1, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, argv[3], -1, &library[0], length);
+        return RunFirstObjectChild(argv[2], library.c_str());
     }
     Options options;
     for (int i = 1; i < argc; ++i) {

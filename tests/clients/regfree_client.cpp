@@ -27,39 +27,6 @@ std::wstring Lower(std::wstring text)
     return text;
 }
 
-// A run-time activation context from resource 1 of a DLL, active for the holder's life.
-class DllContext {
-public:
-    explicit DllContext(const std::wstring& dll)
-    {
-        ACTCTXW request = {};
-        request.cbSize = sizeof request;
-        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.lpSource = dll.c_str();
-        request.lpResourceName = MAKEINTRESOURCEW(1);
-        context_ = CreateActCtxW(&request);
-        if (context_ == INVALID_HANDLE_VALUE)
-            error_ = GetLastError();
-        else if (!ActivateActCtx(context_, &cookie_))
-            error_ = GetLastError();
-    }
-    ~DllContext()
-    {
-        if (cookie_)
-            DeactivateActCtx(0, cookie_);
-        if (context_ != INVALID_HANDLE_VALUE)
-            ReleaseActCtx(context_);
-    }
-    DllContext(const DllContext&) = delete;
-    DllContext& operator=(const DllContext&) = delete;
-    DWORD Error() const { return error_; }
-
-private:
-    HANDLE context_ = INVALID_HANDLE_VALUE;
-    ULONG_PTR cookie_ = 0;
-    DWORD error_ = 0;
-};
-
 class RegistrationFree : public testing::Test {
 protected:
     void SetUp() override

@@ -74,6 +74,28 @@ FirstObject CreateFirstObject(const wchar_t* progId)
     return first;
 }
 
+DllContext::DllContext(const std::wstring& dll)
+{
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = dll.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    context_ = CreateActCtxW(&request);
+    if (context_ == INVALID_HANDLE_VALUE)
+        error_ = GetLastError();
+    else if (!ActivateActCtx(context_, &cookie_))
+        error_ = GetLastError();
+}
+
+DllContext::~DllContext()
+{
+    if (cookie_)
+        DeactivateActCtx(0, cookie_);
+    if (context_ != INVALID_HANDLE_VALUE)
+        ReleaseActCtx(context_);
+}
+
 std::string Describe(const wchar_t* progId, const FirstObject& first)
 {
     char codes[64];
