@@ -2,6 +2,7 @@
 """Turns what DllRegisterServer writes (morvaleth-report --export-registration --installer ...) into
 the WiX registry entries of one component: the package declares the registration instead of
 running the DLL."""
+import re
 import sys
 from xml.sax.saxutils import quoteattr
 
@@ -95,13 +96,11 @@ def entry(key, name, kind, value=None):
     return "  <RegistryValue%s/>" % attributes
 
 
-def wxi(keys):
+def entries(keys):
+    """The RegistryValue elements of one component, in the export's order."""
     parents = {path.rsplit("\\", 1)[0] for path, _ in keys if "\\" in path}
-    out = ['<?xml version="1.0" encoding="utf-8"?>',
-           "<!-- Generated from DllRegisterServer's registration; do not edit. -->",
-           "<Include>"]
     # '*': created on install, removed with its whole tree on uninstall, as DllUnregisterServer does.
-    out += [entry(root, "*", "string") for root in removal_roots(keys)]
+    out = [entry(root, "*", "string") for root in removal_roots(keys)]
     for path, values in keys:
         for name, kind, value in values:
             if name in ("+", "-", "*") and value == "":
@@ -109,15 +108,45 @@ def wxi(keys):
             out.append(entry(path, name, kind, value))
         if not values and path not in parents:
             out.append(entry(path, "+", "string"))  # a key that is only a key (Programmable)
-    out.append("</Include>")
+    return out
+
+
+def wxi(keys):
+    out = ['<?xml version="1.0" encoding="utf-8"?>',
+           "<!-- Generated from DllRegisterServer's registration; do not edit. -->",
+           "<Include>"] + entries(keys) + ["</Include>"]
     return "\n".join(out) + "\n"
+
+
+def is_helpdir(path):
+    return path.lower().startswith("typelib\\") and path.lower().endswith("\\helpdir")
 
 
 def without_helpdir(keys):
     """TypeLib is one key for both registry views: the help folder is left to the other build's
     component, so that one package never writes two values for it."""
-    return [(path, values) for path, values in keys
-            if not (path.lower().startswith("typelib\\") and path.lower().endswith("\\helpdir"))]
+    return [(path, values) for path, values in keys if not is_helpdir(path)]
+
+
+def helpdir_only(keys):
+    return [(path, values) for path, values in keys if is_helpdir(path)]
+
+
+def rename(keys, names):
+    """Renames the file keys and folder properties that the values name ([!Dll64], [#Dll64],
+    [INSTALLDIR]), for a package that gives the DLL other ids."""
+    pattern = re.compile(r"\[([#!]?)([A-Za-z_][A-Za-z0-9_.]*)\]")
+    swap = lambda m: "[%s%s]" % (m.group(1), names.get(m.group(2), m.group(2)))
+    return [(path, [(name, kind, pattern.sub(swap, value) if kind == "string" else value)
+                    for name, kind, value in values]) for path, values in keys]
+
+
+def load(path):
+    with open(path, encoding="latin-1") as f:
+        keys = parse(f.read())
+    if not keys:
+        raise ExportError("the export holds no key")
+    return keys
 
 
 def main(argv):
@@ -127,12 +156,9 @@ def main(argv):
         sys.stderr.write("usage: registry_wxi.py [--without-helpdir] EXPORT.reg OUT.wxi\n")
         return 2
     try:
-        with open(argv[1], encoding="latin-1") as f:
-            keys = parse(f.read())
+        keys = load(argv[1])
         if skip_helpdir:
             keys = without_helpdir(keys)
-        if not keys:
-            raise ExportError("the export holds no key")
     except (OSError, ExportError) as error:
         sys.stderr.write("registry_wxi: %s\n" % error)
         return 1
