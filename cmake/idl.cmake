@@ -21,6 +21,8 @@ add_custom_command(
     COMMAND ${WIDL} ${MORVALETH_WIDL_TARGET} -I${MORVALETH_WINE_IDL_DIR} -L${MORVALETH_STDOLE_DIR}
             -t -o ${MORVALETH_TLB} -h -H ${MORVALETH_HEADER} -u -U ${MORVALETH_IID_SOURCE}
             ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl
+    # widl names its input's full path in the first line of the header and the identifiers.
+    COMMAND sed -i "1s|from .*/Morvaleth.idl|from Morvaleth.idl|" ${MORVALETH_HEADER} ${MORVALETH_IID_SOURCE}
     # widl stamps the library with the build's time; a fixed one keeps the DLL reproducible.
     COMMAND ${MORVALETH_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/typelib-time.py ${MORVALETH_TLB}
     DEPENDS ${CMAKE_SOURCE_DIR}/resources/Morvaleth.idl ${CMAKE_SOURCE_DIR}/cmake/typelib-time.py
