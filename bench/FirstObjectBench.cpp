@@ -84,10 +84,8 @@ double FirstObjectRatio(const FirstObjectFigures& f) { return Median(f.manifestM
 void PrintFirstObject(const FirstObjectFigures& f)
 {
     std::printf("fresh child process per sample, the two ways alternating, COM started before the clock (ms):\n");
-    std::printf("%-52s %8s %8s %8s\n", "", "median", "min", "max");
-    auto line = [](const char* what, const std::vector<double>& ms) {
-        std::printf("%-52s %8.3f %8.3f %8.3f\n", what, Median(ms), Quantile(ms, 0), Quantile(ms, 1));
-    };
+    PrintTimingHeader(52);
+    auto line = [](const char* what, const std::vector<double>& ms) { PrintTimingRow(52, what, ms); };
     line("manifest: CreateActCtxW + ActivateActCtx", f.contextMs);
     line("manifest: whole first object", f.manifestMs);
     line("registry: whole first object", f.registryMs);

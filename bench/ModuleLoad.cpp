@@ -108,10 +108,8 @@ void PrintColdStart(const ModuleSize& size, const ColdStartFigures& f)
     std::printf("file size: %llu bytes; image size in memory (SizeOfImage): %lu bytes\n\n",
                 static_cast<unsigned long long>(size.fileBytes), static_cast<unsigned long>(size.imageBytes));
     std::printf("fresh child process per run, COM started before the clock (ms):\n");
-    std::printf("%-44s %8s %8s %8s\n", "", "median", "min", "max");
-    auto line = [](const char* what, const std::vector<double>& ms) {
-        std::printf("%-44s %8.3f %8.3f %8.3f\n", what, Median(ms), Quantile(ms, 0), Quantile(ms, 1));
-    };
+    PrintTimingHeader(44);
+    auto line = [](const char* what, const std::vector<double>& ms) { PrintTimingRow(44, what, ms); };
     line("LoadLibrary", f.loadMs);
     line("DllGetClassObject + CreateInstance", f.objectMs);
     line("first GetIDsOfNames (loads the type library)", f.namesMs);

@@ -2,8 +2,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Text helpers for the report the bench prints.
 std::string Narrow(const std::wstring& text);
 std::string Hex(HRESULT code);
 void PrintHeading(const char* title);
+// A table of timings in milliseconds: a header, then one row of median, min and max per measure.
+void PrintTimingHeader(int width);
+void PrintTimingRow(int width, const char* what, const std::vector<double>& ms);
