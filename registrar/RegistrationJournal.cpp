@@ -1,5 +1,6 @@
 #include "registrar/RegistrationJournal.h"
 
+#include "registry/KeyName.h"
 #include "registry/RegistryKey.h"
 
 namespace {
@@ -120,7 +121,7 @@ void RegistrationJournal::KeepStoredSpelling(HKEY parent, WCHAR (&name)[kNameBuf
         LONG status = RegEnumKeyExW(parent, index, subkeyName_, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS || (status != ERROR_SUCCESS && status != ERROR_MORE_DATA))
             return;
-        if (status == ERROR_SUCCESS && CompareStringOrdinal(subkeyName_, -1, name, -1, TRUE) == CSTR_EQUAL) {
+        if (status == ERROR_SUCCESS && SameKeyName(subkeyName_, name)) {
             lstrcpynW(name, subkeyName_, kNameBuffer);
             return;
         }

@@ -4,9 +4,20 @@
 
 #include <vector>
 
+#include "registry/RegistryKey.h"
+
 namespace {
 
 const char kScratch[] = "Software\\Morvaleth\\RegistrationExport";
+
+// The scratch key with everything beneath it (RegDeleteTreeA would need Vista).
+void RemoveScratch()
+{
+    RegistryKey user;
+    user.Attach(HKEY_CURRENT_USER);
+    user.DeleteTree(kScratch);
+    user.Detach();
+}
 
 std::string RegString(const std::string& text)
 {
@@ -172,7 +183,7 @@ long Export(const std::string& dllPath, InstallerPaths* paths, std::FILE* out)
         paths->shortFolder = paths->shortPath.substr(0, paths->shortPath.find_last_of('\\') + 1);
     }
 
-    RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+    RemoveScratch();
     HKEY scratch = nullptr;
     LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, kScratch, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                   nullptr, &scratch, nullptr);
@@ -189,8 +200,7 @@ long Export(const std::string& dllPath, InstallerPaths* paths, std::FILE* out)
     if (SUCCEEDED(result))
         std::fputs(text.c_str(), out);
     RegCloseKey(scratch);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kScratch);
+    RemoveScratch();
     return result;
 }
 
