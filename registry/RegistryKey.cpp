@@ -1,5 +1,7 @@
 #include "registry/RegistryKey.h"
 
+#include "registry/KeyInView.h"
+
 namespace {
 const DWORD kSubkeyNameSize = 256;
 }
@@ -75,10 +77,11 @@ HKEY RegistryKey::Detach()
     return lent;
 }
 
-LONG RegistryKey::DeleteTree(LPCSTR name)
+LONG RegistryKey::DeleteTree(LPCSTR name, REGSAM view)
 {
+    view &= KEY_WOW64_RES;
     RegistryKey subkey;
-    LONG result = subkey.Open(key_, name, KEY_READ | KEY_WRITE);
+    LONG result = subkey.Open(key_, name, KEY_READ | KEY_WRITE | view);
     if (result != ERROR_SUCCESS)
         return result;
 
@@ -88,11 +91,11 @@ LONG RegistryKey::DeleteTree(LPCSTR name)
     // Each removal moves the next subkey to index 0.
     while (RegEnumKeyExA(subkey.Handle(), 0, child, &length, nullptr, nullptr, nullptr,
                          &written) == ERROR_SUCCESS) {
-        result = subkey.DeleteTree(child);
+        result = subkey.DeleteTree(child, view);
         if (result != ERROR_SUCCESS)
             return result;
         length = kSubkeyNameSize;
     }
     subkey.Close();
-    return RegDeleteKeyA(key_, name);
+    return DeleteKeyInView(key_, name, view);
 }

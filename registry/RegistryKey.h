@@ -19,8 +19,10 @@ public:
     // Borrow a handle owned elsewhere (on an empty holder only); give it back with Detach.
     void Attach(HKEY handle);
     HKEY Detach();
-    // Removes the subkey `name` beneath the held key with all its subkeys.
-    LONG DeleteTree(LPCSTR name);
+    // Removes the subkey `name` beneath the held key with all its subkeys. A key of the other
+    // view needs its flag (KEY_WOW64_32KEY or KEY_WOW64_64KEY) on every open and delete beneath
+    // it: Windows does not keep a handle's view for the opens relative to it.
+    LONG DeleteTree(LPCSTR name, REGSAM view = 0);
 
     HKEY Handle() const { return key_; }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "registrar/OtherView.h"
+#include "registry/KeyInView.h"
 #include "registry/RegistryKey.h"
 
 namespace {
@@ -57,7 +58,7 @@ void DeleteTree(const std::string& parent, const std::string& name, REGSAM view 
 {
     RegistryKey key;
     if (key.Open(HKEY_CLASSES_ROOT, parent.c_str(), KEY_ALL_ACCESS | view) == ERROR_SUCCESS)
-        key.DeleteTree(name.c_str());
+        key.DeleteTree(name.c_str(), view);
 }
 
 struct Registration {
@@ -112,7 +113,7 @@ void RemoveInterfaces(const Registration& registration)
                 continue;
             for (const char* subkey : kInterfaceSubkeys)
                 DeleteTree(key, subkey, view);
-            RegDeleteKeyExA(HKEY_CLASSES_ROOT, key.c_str(), view, 0);
+            DeleteKeyInView(HKEY_CLASSES_ROOT, key.c_str(), view);
         }
     }
 }
