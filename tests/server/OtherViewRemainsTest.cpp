@@ -1,7 +1,7 @@
 // The other view's interface keys go with the type library's remains, children included, and every
 // open and delete beneath them names that view: Windows keeps no view with a handle, so an open
-// relative to one without the flag is looked for in the caller's own view. Wine resolves such
-// opens physically, so the calls are watched rather than their outcome alone.
+// relative to one without the flag is looked for in the caller's own view. A 64-bit process is
+// never redirected and Wine's redirection differs, so the calls are watched, not only the outcome.
 #include "registrar/OtherView.h"
 #include "server/TypeLibRemains.h"
 #include "support/ImportHook.h"
