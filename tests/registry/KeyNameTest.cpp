@@ -35,7 +35,7 @@ TEST(KeyName, AgreesWithTheSystemsOrdinalComparisonWithoutCase)
         {L"\u00b5", L"\u039c"},                // micro sign against capital mu
         {L"\uff41", L"\uff21"},                // full-width a
         {L"\u01c5", L"\u01c4"},                // title-case digraph
-        {L"\ud801\udc28", L"\ud801\udc00"},    // a Deseret pair: units, not code points
+        {L"\U00010428", L"\U00010400"},      // a Deseret pair: units, not code points
         {L"\u6f22\u5b57", L"\u6f22\u5b57"},
     };
     for (const Names& names : cases) {
