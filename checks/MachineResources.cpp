@@ -24,11 +24,13 @@ const LONGLONG kFreeSpaceThreshold = 1073741824;  // 2^30
 const char kNtfs[] = "NTFS";
 const char kWhiteSpace[] = " \t\n\v\f\r";
 
-// The Windows directory, zero-filled first; false when it does not fit in 255 characters.
+// The system Windows directory, zero-filled first; false when it does not fit in 255 characters.
 bool ReadWindowsDirectory(char (&directory)[255])
 {
     std::memset(directory, 0, sizeof directory);
-    UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+    // The shared folder: a program without the Terminal-Server-aware flag is given a per-user one
+    // by GetWindowsDirectoryA on a Remote Desktop host.
+    UINT length = GetSystemWindowsDirectoryA(directory, sizeof directory);
     // A path that does not fit leaves the buffer undefined: nothing then is read from it.
     return length != 0 && length < sizeof directory;
 }
