@@ -5,10 +5,10 @@
 
 #include "Checks.h"
 
-// An aligned two-column table: check, answer (true/false or the text).
-void PrintTable(std::FILE* out, const std::vector<Answer>& answers);
 // One JSON object: check names as keys, Booleans as true/false, texts as strings (ASCII, \u escapes);
 // `member`, when given ("name": value), stands last.
-void PrintJson(std::FILE* out, const std::vector<Answer>& answers, const std::string& member = std::string());
+std::string FormatJson(const std::vector<Answer>& answers, const std::string& member = std::string());
+// A JSON string of ASCII characters, everything else as \u escapes.
 std::string JsonString(const std::wstring& text);
+std::string JsonText(const std::string& utf8);
 std::string ToAnsi(const std::wstring& text);
