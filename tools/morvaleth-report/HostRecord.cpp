@@ -1,6 +1,8 @@
 #include "HostRecord.h"
 
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 
 #include "TextCodes.h"
 
@@ -17,21 +19,29 @@ Call SystemFunction(const wchar_t* module, const char* name)
     return handle ? reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
 }
 
+// The fields the two records share; the service pack's words come converted.
+template <typename Info>
+void Copy(const Info& info, const std::string& servicePack, VersionRecord& record)
+{
+    record.major = info.dwMajorVersion;
+    record.minor = info.dwMinorVersion;
+    record.build = info.dwBuildNumber;
+    record.platformId = info.dwPlatformId;
+    record.servicePack = servicePack;
+    record.servicePackMajor = info.wServicePackMajor;
+    record.servicePackMinor = info.wServicePackMinor;
+    record.suiteMask = info.wSuiteMask;
+    record.productType = info.wProductType;
+}
+
 bool ReadReported(VersionRecord& record)
 {
     OSVERSIONINFOEXA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)))
         return false;
-    record.major = info.dwMajorVersion;
-    record.minor = info.dwMinorVersion;
-    record.build = info.dwBuildNumber;
-    record.platformId = info.dwPlatformId;
-    record.servicePack = Utf8FromAnsi(std::string(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof info.szCSDVersion)));
-    record.servicePackMajor = info.wServicePackMajor;
-    record.servicePackMinor = info.wServicePackMinor;
-    record.suiteMask = info.wSuiteMask;
-    record.productType = info.wProductType;
+    Copy(info, Utf8FromAnsi(std::string(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof info.szCSDVersion))),
+         record);
     return true;
 }
 
@@ -42,15 +52,7 @@ bool ReadKernel(VersionRecord& record)
     info.dwOSVersionInfoSize = sizeof info;
     if (!call || call(&info) != 0)
         return false;
-    record.major = info.dwMajorVersion;
-    record.minor = info.dwMinorVersion;
-    record.build = info.dwBuildNumber;
-    record.platformId = info.dwPlatformId;
-    record.servicePack = Utf8FromWide(std::wstring(info.szCSDVersion, wcsnlen(info.szCSDVersion, 128)));
-    record.servicePackMajor = info.wServicePackMajor;
-    record.servicePackMinor = info.wServicePackMinor;
-    record.suiteMask = info.wSuiteMask;
-    record.productType = info.wProductType;
+    Copy(info, Utf8FromWide(std::wstring(info.szCSDVersion, wcsnlen(info.szCSDVersion, 128))), record);
     return true;
 }
 

@@ -21,7 +21,7 @@ const char kStyle[] =
     "tr.undetermined td.state{background:#fef7e0}\n"
     "td.requirement.unmet{background:#fce8e6}td.requirement.met{background:#e6f4ea}\n"
     "td.requirement.undetermined{background:#fef7e0}\n"
-    "code,.reading{font-family:Consolas,monospace;font-size:.9em;word-break:break-all}\n"
+    "code,.reading{font-family:Consolas,monospace;font-size:.9em;overflow-wrap:anywhere}\n"
     "details{margin-top:.3em}summary{cursor:pointer;color:#444}\n"
     "ul.readings{margin:.2em 0 0;padding-left:1.2em}li.aside{color:#666}\n"
     "@media print{body{margin:0;font-size:10pt}"
