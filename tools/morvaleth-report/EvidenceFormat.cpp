@@ -1,7 +1,7 @@
 #include "Formats.h"
 
 #include "Output.h"
-#include "TextCodes.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ std::string ReadingJson(const Reading& reading)
                        TextOrNull(!reading.path.empty(), reading.path) + ", \"view\": " +
                        (view ? JsonText(view) : "null") + ", \"value\": " +
                        TextOrNull(reading.hasValue, reading.value) + ", \"status\": " + Number(reading.status) +
-                       ", \"status_text\": " + JsonText(StatusName(reading.status) + ": " + Utf8FromAnsi(StatusText(reading.status))) +
+                       ", \"status_text\": " + JsonText(StatusName(reading.status) + ": " + ToUtf8(Widen(StatusText(reading.status)))) +
                        ", \"type\": " + TextOrNull(reading.hasType, RegistryTypeName(reading.type)) +
                        ", \"data\": " + TextOrNull(reading.hasData, reading.data) +
                        ", \"part_of_answer\": " + Flag(reading.partOfAnswer);

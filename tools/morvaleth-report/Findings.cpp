@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "Output.h"
-#include "TextCodes.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -28,26 +28,26 @@ void TakeOutcome(const CheckOutcome& outcome, CheckFinding& finding)
     finding.explained = true;
     finding.state = outcome.state;
     finding.reasonCode = outcome.reasonCode;
-    finding.reason = Utf8FromAnsi(outcome.reason);
+    finding.reason = ToUtf8(Widen(outcome.reason));
     finding.rule = outcome.rule;
     finding.help = outcome.help;
     finding.readings = outcome.readings;
     for (Reading& reading : finding.readings) {
-        reading.path = Utf8FromAnsi(reading.path);
-        reading.value = Utf8FromAnsi(reading.value);
-        reading.data = Utf8FromAnsi(reading.data);
-        reading.note = Utf8FromAnsi(reading.note);
+        reading.path = ToUtf8(Widen(reading.path));
+        reading.value = ToUtf8(Widen(reading.value));
+        reading.data = ToUtf8(Widen(reading.data));
+        reading.note = ToUtf8(Widen(reading.note));
     }
 }
 
 bool SameAnswer(const CheckFinding& finding, const CheckOutcome& outcome)
 {
-    return finding.isText ? finding.text == Utf8FromAnsi(outcome.text) : finding.flag == outcome.flag;
+    return finding.isText ? finding.text == ToUtf8(Widen(outcome.text)) : finding.flag == outcome.flag;
 }
 
 std::string OutcomeAnswer(const CheckOutcome& outcome)
 {
-    return outcome.isText ? JsonText(Utf8FromAnsi(outcome.text)) : (outcome.flag ? "true" : "false");
+    return outcome.isText ? JsonText(ToUtf8(Widen(outcome.text))) : (outcome.flag ? "true" : "false");
 }
 
 std::string Quoted(const CheckFinding& check)
@@ -62,11 +62,11 @@ std::vector<CheckFinding> CombineFindings(const std::vector<Answer>& answers, co
     std::vector<CheckFinding> findings;
     for (const Answer& answer : answers) {
         CheckFinding finding;
-        finding.name = Utf8FromWide(answer.check);
+        finding.name = ToUtf8(answer.check);
         finding.isText = answer.isText;
         finding.result = answer.result;
         finding.flag = answer.flag;
-        finding.text = Utf8FromWide(answer.text);
+        finding.text = ToUtf8(answer.text);
         const CheckOutcome* outcome = OutcomeOf(finding.name, outcomes);
         if (outcome)
             TakeOutcome(*outcome, finding);
@@ -93,7 +93,7 @@ std::vector<RequirementFinding> JudgeRequirements(const std::vector<Requirement>
 {
     std::vector<RequirementFinding> judged;
     for (const Requirement& requirement : requirements) {
-        std::string name = Utf8FromWide(requirement.check);
+        std::string name = ToUtf8(requirement.check);
         size_t index = 0;
         while (index < checks.size() && checks[index].name != name)
             ++index;
@@ -109,7 +109,7 @@ std::vector<RequirementFinding> JudgeRequirements(const std::vector<Requirement>
             finding.outcome = RequirementOutcome::Undetermined;
             finding.words = name + " is undetermined (answered " + Quoted(check) + ": " + check.reason + ")" + required;
         } else {
-            bool met = requirement.isText ? check.text == Utf8FromWide(requirement.text) : check.flag == requirement.flag;
+            bool met = requirement.isText ? check.text == ToUtf8(requirement.text) : check.flag == requirement.flag;
             finding.outcome = met ? RequirementOutcome::Met : RequirementOutcome::Unmet;
             finding.words = name + " is " + Quoted(check) + required;
         }

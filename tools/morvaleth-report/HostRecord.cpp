@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "TextCodes.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ bool ReadReported(VersionRecord& record)
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)))
         return false;
-    Copy(info, Utf8FromAnsi(std::string(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof info.szCSDVersion))),
+    Copy(info, ToUtf8(Widen(std::string(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof info.szCSDVersion)))),
          record);
     return true;
 }
@@ -52,7 +52,7 @@ bool ReadKernel(VersionRecord& record)
     info.dwOSVersionInfoSize = sizeof info;
     if (!call || call(&info) != 0)
         return false;
-    Copy(info, Utf8FromWide(std::wstring(info.szCSDVersion, wcsnlen(info.szCSDVersion, 128))), record);
+    Copy(info, ToUtf8(std::wstring(info.szCSDVersion, wcsnlen(info.szCSDVersion, 128))), record);
     return true;
 }
 
@@ -90,7 +90,7 @@ std::string ComputerName()
 {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    return GetComputerNameW(name, &size) ? Utf8FromWide(std::wstring(name, size)) : std::string();
+    return GetComputerNameW(name, &size) ? ToUtf8(std::wstring(name, size)) : std::string();
 }
 
 }  // namespace

@@ -4,11 +4,10 @@
 #include <vector>
 
 #include "Checks.h"
+#include "common/Text.h"
 
 // One JSON object: check names as keys, Booleans as true/false, texts as strings (ASCII, \u escapes);
 // `member`, when given ("name": value), stands last.
 std::string FormatJson(const std::vector<Answer>& answers, const std::string& member = std::string());
-// A JSON string of ASCII characters, everything else as \u escapes.
-std::string JsonString(const std::wstring& text);
+// A JSON string of a UTF-8 text: ASCII, everything else as \u escapes.
 std::string JsonText(const std::string& utf8);
-std::string ToAnsi(const std::wstring& text);

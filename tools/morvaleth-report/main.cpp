@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "Activation.h"
 #include "Checks.h"
 #include "Findings.h"
 #include "Formats.h"
@@ -15,8 +14,10 @@
 #include "OutputFile.h"
 #include "RegistrationExport.h"
 #include "Requirements.h"
-#include "TextCodes.h"
 #include "checks/CheckExplanation.h"
+#include "common/Activation.h"
+#include "common/ModulePath.h"
+#include "common/Text.h"
 #include "version.h"
 
 namespace {
@@ -90,23 +91,6 @@ const char kHelp[] =
     "through its manifest; 5 the export failed; 6 a requirement is not met (or undetermined,\n"
     "without --undetermined=pass).\n";
 
-std::string DllBesideProgram()
-{
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    return full.substr(0, full.find_last_of("\\/") + 1) + "Morvaleth.DLL";
-}
-
-std::wstring Widen(const std::string& text)
-{
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    return wide;
-}
-
 struct Options {
     bool late = false;
     Format format = Format::Table;
@@ -114,9 +98,9 @@ struct Options {
     bool explain = false;
     bool undeterminedPasses = false;
     bool outGiven = false;
-    std::string out;
+    std::wstring out;
     bool dllGiven = false;
-    std::string dll;
+    std::wstring dll;
     std::vector<Requirement> requirements;
 };
 
@@ -133,7 +117,7 @@ int Activate(const Options& options, ActivatedObject& validate, bool& throughMan
             return kAllAnswered;
         }
     }
-    HRESULT manifest = validate.ThroughManifest(Widen(options.dll), iid);
+    HRESULT manifest = validate.ThroughManifest(options.dll, iid);
     throughManifest = SUCCEEDED(manifest);
     if (SUCCEEDED(manifest)) {
         std::string why = options.dllGiven ? "as --dll asked"
@@ -150,7 +134,7 @@ int Activate(const Options& options, ActivatedObject& validate, bool& throughMan
     std::fprintf(stderr,
                  "morvaleth-report: %s gives no object through its manifest (0x%08lX)%s\n"
                  "Register it (regsvr32 Morvaleth.DLL) or name a %d-bit Morvaleth.DLL with --dll PATH.\n",
-                 options.dll.c_str(), static_cast<unsigned long>(manifest),
+                 ToAnsi(options.dll).c_str(), static_cast<unsigned long>(manifest),
                  manifest == HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT) ? ": not a DLL of this program's bitness" : "",
                  static_cast<int>(sizeof(void*) * 8));
     return options.dllGiven || IsNotRegistered(registered) ? kNoObject : kCannotCreate;
@@ -160,10 +144,10 @@ void TellRequirements(const Findings& findings, bool undeterminedPasses)
 {
     for (const RequirementFinding& requirement : findings.requirements) {
         if (requirement.outcome == RequirementOutcome::Unmet)
-            std::fprintf(stderr, "morvaleth-report: not met: %s\n", AnsiFromUtf8(requirement.words).c_str());
+            std::fprintf(stderr, "morvaleth-report: not met: %s\n", ToAnsi(FromUtf8(requirement.words)).c_str());
         else if (requirement.outcome == RequirementOutcome::Undetermined)
             std::fprintf(stderr, "morvaleth-report: undetermined (counted as %s): %s\n",
-                         undeterminedPasses ? "met" : "unmet", AnsiFromUtf8(requirement.words).c_str());
+                         undeterminedPasses ? "met" : "unmet", ToAnsi(FromUtf8(requirement.words)).c_str());
     }
     const Summary& summary = findings.summary;
     if (summary.requirements == 0)
@@ -218,7 +202,7 @@ int Report(const Options& options, OutputFile* out)
     findings.summary = Summarise(findings.checks, findings.requirements, ExitStatus(findings, options.undeterminedPasses));
     findings.toolVersion = kToolVersion;
     findings.toolBits = static_cast<int>(sizeof(void*) * 8);
-    findings.dll = Utf8FromWide(validate.Module());
+    findings.dll = ToUtf8(validate.Module());
     findings.lateBound = options.late;
     if (FormatExplains(options.format))
         findings.host = ReadHostRecord();
@@ -227,14 +211,16 @@ int Report(const Options& options, OutputFile* out)
     if (out) {
         std::string error;
         if (!out->Commit(text, error)) {
-            std::fprintf(stderr, "morvaleth-report: cannot write \"%s\": %s\n", options.out.c_str(), error.c_str());
+            std::fprintf(stderr, "morvaleth-report: cannot write \"%s\": %s\n", ToAnsi(options.out).c_str(),
+                         error.c_str());
             return kUsage;
         }
-        std::fprintf(stderr, "morvaleth-report: wrote %s to %s\n", FormatName(options.format), options.out.c_str());
+        std::fprintf(stderr, "morvaleth-report: wrote %s to %s\n", FormatName(options.format),
+                     ToAnsi(options.out).c_str());
     } else {
         // The console shows the ANSI code page; the other formats declare UTF-8 and are UTF-8.
         if (options.format == Format::Table)
-            text = AnsiFromUtf8(text);
+            text = ToAnsi(FromUtf8(text));
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
     }
@@ -276,7 +262,9 @@ int main(int argc, char** argv)
 {
     Options options;
     bool exportRegistration = false;
-    options.dll = DllBesideProgram();
+    // Wide: the report must find and load its DLL from a folder named outside the ANSI code page.
+    std::vector<std::wstring> wideArguments = WideArguments(argc, argv);
+    options.dll = BesideThisProgram(L"Morvaleth.DLL");
     const char* fileKey = nullptr;
     const char* dirProperty = nullptr;
     std::string value;
@@ -298,7 +286,9 @@ int main(int argc, char** argv)
             if (!SetFormat(options, format))
                 return kUsage;
         } else if (OptionValue(argc, argv, i, "--out", value)) {
-            options.out = value;
+            // Wide, as --dll: a folder named outside the ANSI code page must be writable too.
+            bool joined = std::strncmp(argv[i], "--out=", 6) == 0;
+            options.out = joined ? wideArguments[i].substr(6) : wideArguments[i];
             options.outGiven = true;
         } else if (OptionValue(argc, argv, i, "--undetermined", value)) {
             if (value != "pass" && value != "fail") {
@@ -310,7 +300,7 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--export-registration") == 0) {
             exportRegistration = true;
         } else if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
-            options.dll = argv[++i];
+            options.dll = wideArguments[++i];
             options.dllGiven = true;
         } else if (std::strcmp(argv[i], "--require") == 0 && i + 1 < argc) {
             Requirement requirement;
@@ -350,9 +340,9 @@ int main(int argc, char** argv)
     OutputFile out;
     if (options.outGiven) {
         std::string error;
-        if (!out.Open(Widen(options.out), error)) {
+        if (!out.Open(options.out, error)) {
             std::fprintf(stderr, "morvaleth-report: cannot write --out \"%s\": %s\nNothing was checked.\n",
-                         options.out.c_str(), error.c_str());
+                         ToAnsi(options.out).c_str(), error.c_str());
             return kUsage;
         }
     }
@@ -366,7 +356,7 @@ int main(int argc, char** argv)
         long result = fileKey ? ExportRegistrationForInstaller(options.dll, fileKey, dirProperty, stdout)
                               : ExportRegistration(options.dll, stdout);
         if (FAILED(result))
-            std::fprintf(stderr, "morvaleth-report: DllRegisterServer of %s failed (0x%08lX)\n", options.dll.c_str(),
+            std::fprintf(stderr, "morvaleth-report: DllRegisterServer of %s failed (0x%08lX)\n", ToAnsi(options.dll).c_str(),
                          static_cast<unsigned long>(result));
         status = FAILED(result) ? kExportFailed : kAllAnswered;
     } else {
