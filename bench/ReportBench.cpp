@@ -45,7 +45,7 @@ bool TimeReport(const std::wstring& arguments, double& ms, std::string& error)
         CloseHandle(nul);
     if (!started || status != 0) {
         char text[160];
-        std::snprintf(text, sizeof text, "morvaleth-report %s: %s %lu", Narrow(arguments).c_str(),
+        std::snprintf(text, sizeof text, "morvaleth-report %s: %s %lu", ToAnsi(arguments).c_str(),
                       started ? "exit status" : "did not start, error", started ? status : GetLastError());
         error = text;
         return false;
