@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 #include "support/SavedRegistry.h"
 
 namespace {
@@ -146,9 +146,9 @@ TEST_F(AdministratorsToken, IsAdminAnswersFromTheProcessToken)
 {
     BOOL member = FALSE;
     ASSERT_TRUE(CheckTokenMembership(nullptr, administrators, &member));
-    EXPECT_EQ(member ? 1 : 0, Flag(&IValidate::IsAdmin));
+    EXPECT_EQ(member ? 1 : 0, Flag(kIsAdmin));
     if (RunningUnderWine()) {
-        EXPECT_EQ(1, Flag(&IValidate::IsAdmin));
+        EXPECT_EQ(1, Flag(kIsAdmin));
     }
 }
 
@@ -167,11 +167,11 @@ TEST_F(AdministratorsToken, ImpersonationIsNotConsulted)
     ASSERT_NE(nullptr, restricted);
     HANDLE impersonation = nullptr;
     ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
-    int before = Flag(&IValidate::IsAdmin);
+    int before = Flag(kIsAdmin);
     ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
     BOOL member = TRUE;
     CheckTokenMembership(nullptr, administrators, &member);
-    int during = Flag(&IValidate::IsAdmin);
+    int during = Flag(kIsAdmin);
     RevertToSelf();
     EXPECT_FALSE(member) << "the impersonation took no effect";
     EXPECT_EQ(before, during);
@@ -274,23 +274,23 @@ protected:
 
 TEST_F(RebootSources, NothingPending)
 {
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
     autoUpdate.MakeEmpty();
     updates.MakeEmpty();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 TEST_F(RebootSources, AutomaticUpdates)
 {
     autoUpdate.SetDword("AUState", 8);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     autoUpdate.SetDword("AUState", 7);
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
     autoUpdate.SetDword("AUState", 8);
     updates.SetDword("Flags", 3);  // does not count, and does not hide the first source
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     autoUpdate.MakeUnreadable();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 TEST_F(RebootSources, UpdateFlags)
@@ -301,28 +301,28 @@ TEST_F(RebootSources, UpdateFlags)
     } cases[] = {{1, 1}, {2, 1}, {3, 0}, {0, 0}, {0x101, 0}};
     for (const auto& c : cases) {
         updates.SetDword("Flags", c.flags);
-        EXPECT_EQ(c.expected, Flag(&IValidate::IsRebootPending)) << c.flags;
+        EXPECT_EQ(c.expected, Flag(kIsRebootPending)) << c.flags;
     }
     updates.SetDword("Flags", 1);
     updates.MakeUnreadable();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 TEST_F(RebootSources, PendingFileRenameOperations)
 {
     SetRenames(100);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     SetRenames(260);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     // Longer than the 260-byte buffer: still pending, as most real lists are.
     SetRenames(261);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     SetRenames(2000);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     renames.Set(REG_MULTI_SZ, "", 0);  // present and empty
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     renames.Delete();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 }  // namespace
