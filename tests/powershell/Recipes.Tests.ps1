@@ -1,0 +1,83 @@
+# The fleet recipes, each run as its engine runs it: Intune and Configuration Manager start
+# PowerShell on the script and read its exit status and standard output; Ansible's win_command
+# starts the report with the playbook's arguments, no shell between.
+BeforeAll {
+    . $PSScriptRoot/Machines.ps1
+    $script:recipes = Join-Path $env:MORVALETH_SOURCE 'samples/fleet'
+    $script:machines = @{
+        ready    = New-TestMachine recipe-ready -Fixture DotNet2
+        nodotnet = New-TestMachine recipe-nodotnet
+    }
+
+    # The script on a machine, as the engine starts it: its status, its lines, its error lines.
+    function Invoke-Recipe([string] $Script, [string] $Machine, [string[]] $Arguments = @()) {
+        $saved = @{ WINEPREFIX = $env:WINEPREFIX; TMPDIR = $env:TMPDIR; PSModulePath = $env:PSModulePath }
+        $env:WINEPREFIX = $machines[$Machine].Prefix
+        $env:TMPDIR = $machines[$Machine].Temp
+        $env:PSModulePath = (Split-Path $env:MORVALETH_MODULE) + [IO.Path]::PathSeparator + $env:PSModulePath
+        $errors = Join-Path $env:MORVALETH_WORK 'recipe-stderr.txt'
+        try {
+            $lines = @(& $env:MORVALETH_PWSH -NoProfile -NonInteractive -ExecutionPolicy Bypass `
+                    -File (Join-Path $recipes $Script) @Arguments 2>$errors)
+            [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Errors = @(Get-Content $errors) }
+        } finally {
+            foreach ($name in $saved.Keys) { Set-Item "env:$name" $saved[$name] }
+        }
+    }
+}
+
+AfterAll { $machines.Values | ForEach-Object { Remove-TestMachine $_ } }
+
+Describe 'Intune requirement script' {
+    It 'prints the one value <Value> on the <Machine> machine' -TestCases @(
+        @{ Machine = 'ready'; Value = 'pass' }, @{ Machine = 'nodotnet'; Value = 'fail' }
+    ) {
+        $run = Invoke-Recipe intune-requirement.ps1 $Machine
+        $run.Status | Should -Be 0
+        $run.Lines | Should -Be @($Value)
+    }
+}
+
+Describe 'Intune remediation detection script' {
+    It 'exits <Status> with one line of at most 2048 characters on the <Machine> machine' -TestCases @(
+        @{ Machine = 'ready'; Status = 0; Line = '^READY: 2 of 2'; Require = @() }
+        @{ Machine = 'nodotnet'; Status = 1; Line = '^NOT READY: 1 of 2 .*HasDotNetFramework2'; Require = @() }
+        # Every flag check required the other way round: far more words than Intune keeps.
+        @{ Machine = 'nodotnet'; Status = 1; Line = '^NOT READY: 18 of 18 .*\.\.\.$'; Require = @('-Require', (
+                    'HasDotNetFramework2=1,HasDotNetFramework3=1,HasMDAC28=1,HasIIS=1,HasBITS=1,IsValidServer=1,' +
+                    'IsValidConsole=1,HasMaxPhyMem=1,IsWindowsDriveNTFS=0,HasDiskSpace=0,NoSUS=0,HasMinPhyMem=0,' +
+                    'IsRebootPending=1,IsAdmin=0,HasASPNET20=1,IsValidAgent=1,ConsoleHasMinPhyMem=0,ConsoleHasMaxPhyMem=0')) }
+    ) {
+        $run = Invoke-Recipe intune-detection.ps1 $Machine $Require
+        $run.Status | Should -Be $Status
+        $run.Lines.Count | Should -Be 1
+        $run.Lines[0].Length | Should -BeLessOrEqual 2048
+        $run.Lines[0] | Should -Match $Line
+        $run.Errors | Should -BeNullOrEmpty
+    }
+}
+
+Describe 'Configuration Manager discovery script' {
+    It 'prints <Value> on the <Machine> machine' -TestCases @(
+        @{ Machine = 'ready'; Value = 'compliant' }, @{ Machine = 'nodotnet'; Value = 'non-compliant' }
+    ) {
+        $run = Invoke-Recipe configmgr-discovery.ps1 $Machine
+        $run.Status | Should -Be 0
+        $run.Lines | Should -Be @($Value)
+    }
+}
+
+Describe 'Ansible win_command task' {
+    It 'fails the <Machine> host by the report''s exit status and keeps evidence for from_json' -TestCases @(
+        @{ Machine = 'ready'; Failed = $false }, @{ Machine = 'nodotnet'; Failed = $true }
+    ) {
+        $playbook = Join-Path $recipes 'ansible-readiness.yml'
+        $arguments = @(& /usr/bin/python3 -c 'import sys, yaml; print("\n".join(yaml.safe_load(open(sys.argv[1]))[0]["vars"]["morvaleth_arguments"]))' $playbook)
+        $report = Join-Path $env:MORVALETH_MODULE 'bin/x64/morvaleth-report.exe'
+        $output = & env "WINEPREFIX=$($machines[$Machine].Prefix)" WINEDEBUG=-all $script:Wine64 $report @arguments 2>$null
+        # failed_when: morvaleth_report.rc != 0
+        ($LASTEXITCODE -ne 0) | Should -Be $Failed
+        $evidence = ($output -join "`n") | & /usr/bin/python3 -c 'import json, sys; d = json.load(sys.stdin); print(d["summary"]["verdict"], len(d["checks"]))'
+        $evidence | Should -Be $(if ($Failed) { 'fail 26' } else { 'pass 26' })
+    }
+}
