@@ -72,18 +72,36 @@ Describe 'Test-MorvalethReadiness over SSH remoting' {
         # Every machine started before the first one ended.
         $live[-1].StartTime | Should -BeLessThan ($live | Measure-Object -Property EndTime -Minimum).Minimum
     }
+}
 
-    It 'honours -ThrottleLimit on open sessions and leaves them open' {
-        $sessions = @($machines | ForEach-Object { New-PSSession -HostName $_.Address @ssh })
-        try {
-            $one = @(Test-MorvalethReadiness -Session $sessions -ThrottleLimit 1 -Summary | Sort-Object StartTime)
-            $one.Count | Should -Be 3
-            $one | ForEach-Object { $_.Verdict | Should -Be 'pass' -Because 'no requirement was given' }
-            for ($i = 1; $i -lt $one.Count; $i++) { $one[$i].StartTime | Should -BeGreaterOrEqual $one[$i - 1].EndTime }
-            $sessions | ForEach-Object { $_.State | Should -Be 'Opened' }
-        } finally {
-            $sessions | Remove-PSSession
-        }
+Describe 'Open sessions' {
+    BeforeAll { $script:sessions = @($machines | ForEach-Object { New-PSSession -HostName $_.Address @ssh }) }
+    AfterAll { $sessions | Remove-PSSession }
+
+    It 'honours -ThrottleLimit 1 and leaves the sessions open' {
+        $one = @(Test-MorvalethReadiness -Session $sessions -ThrottleLimit 1 -Summary | Sort-Object StartTime)
+        $one.Count | Should -Be 3
+        $one | ForEach-Object { $_.Verdict | Should -Be 'pass' -Because 'no requirement was given' }
+        for ($i = 1; $i -lt $one.Count; $i++) { $one[$i].StartTime | Should -BeGreaterOrEqual $one[$i - 1].EndTime }
+        $sessions | ForEach-Object { $_.State | Should -Be 'Opened' }
+    }
+
+    It 'writes the plain Invoke-Command fan-out to CSV, a row per check and machine' {
+        # The report as installed on each machine: here Wine's loader in front of it.
+        $installed = Join-Path $env:MORVALETH_WORK 'installed-report'
+        $report = Join-Path $env:MORVALETH_MODULE 'bin/x64/morvaleth-report.exe'
+        Set-Content -LiteralPath $installed -Value "#!/bin/sh`nexec $script:Wine64 '$report' `"`$@`""
+        & chmod +x $installed
+        $csv = Join-Path $env:MORVALETH_WORK 'fleet.csv'
+        & (Join-Path $env:MORVALETH_SOURCE 'samples/fleet/fleet-to-csv.ps1') -Session $sessions `
+            -Require HasDotNetFramework2 -Path $csv -ReportPath $installed
+        $rows = @(Import-Csv -LiteralPath $csv)
+        $rows.Count | Should -Be 78
+        $outcomes = @{}
+        $rows | Where-Object Check -eq 'HasDotNetFramework2' | ForEach-Object { $outcomes[$_.ComputerName] = $_.Outcome }
+        $outcomes['127.0.0.11'] | Should -Be 'met'
+        $outcomes['127.0.0.12'] | Should -Be 'unmet'
+        $outcomes['127.0.0.13'] | Should -Be 'met'
     }
 }
 
