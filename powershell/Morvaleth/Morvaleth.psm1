@@ -111,6 +111,24 @@ $script:WorkerScript = {
             if ($Target -is [System.Management.Automation.Runspaces.PSSession]) {
                 $session = $Target
             } else {
+                if ($Connection.ContainsKey('HostName')) {
+                    # PowerShell's SSH transport can take the whole process down when ssh exits at
+                    # once (refused, unknown host): find out first whether anything listens.
+                    $address = ($Connection.HostName -split '@')[-1]
+                    $port = if ($Connection.ContainsKey('Port')) { $Connection.Port } else { 22 }
+                    $probe = New-Object Net.Sockets.TcpClient
+                    try {
+                        $attempt = $probe.BeginConnect($address, $port, $null, $null)
+                        if (-not $attempt.AsyncWaitHandle.WaitOne(15000)) { throw 'no answer within 15 seconds' }
+                        $probe.EndConnect($attempt)
+                    } catch {
+                        $why = $_.Exception
+                        while ($null -ne $why.InnerException) { $why = $why.InnerException }
+                        throw "cannot connect to ${address} port ${port}: $($why.Message)"
+                    } finally {
+                        $probe.Close()
+                    }
+                }
                 $session = New-PSSession @Connection
                 $ownSession = $true
             }

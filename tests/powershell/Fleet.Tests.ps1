@@ -12,7 +12,7 @@ BeforeAll {
     $script:daemons = @($machines | ForEach-Object { Start-TestSshd $_ $_.Address })
     $script:ssh = Get-TestSshParameters
     $script:requirements = 'HasDotNetFramework2', 'IsRebootPending=0'
-    $hosts = @($machines.Address) + $unreachable
+    $hosts = @($machines | ForEach-Object Address) + $unreachable
     $script:fleet = @(Test-MorvalethReadiness -HostName $hosts @ssh -Require $requirements -Summary `
             -ErrorAction SilentlyContinue -ErrorVariable fleetErrors)
     $script:fleetErrors = $fleetErrors

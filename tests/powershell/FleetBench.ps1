@@ -13,12 +13,12 @@ $seconds = { param($block) (Measure-Command $block).TotalSeconds }
 $median = { param($values) $sorted = @($values | Sort-Object); $sorted[[int][math]::Floor(($sorted.Count - 1) / 2)] }
 try {
     # Warm-up: each machine's first PowerShell and Wine start.
-    $null = Test-MorvalethReadiness -HostName $machines.Address @ssh -Summary
+    $null = Test-MorvalethReadiness -HostName ($machines | ForEach-Object Address) @ssh -Summary
     $alone = @(); $three = @(); $slowest = @()
     foreach ($round in 1..$Rounds) {
         $alone += & $seconds { $null = Test-MorvalethReadiness -HostName $machines[0].Address @ssh -Summary }
         $results = $null
-        $three += & $seconds { $script:results = @(Test-MorvalethReadiness -HostName $machines.Address @ssh -Summary) }
+        $three += & $seconds { $script:results = @(Test-MorvalethReadiness -HostName ($machines | ForEach-Object Address) @ssh -Summary) }
         $slowest += ($script:results | ForEach-Object { $_.Duration.TotalSeconds } | Measure-Object -Maximum).Maximum
     }
 
