@@ -583,11 +583,34 @@ function Get-MorvalethCellStatus {
     'answered'
 }
 
+function Get-MorvalethVerdict {
+    # One computer's verdict from its check objects: as the report judges its requirements.
+    param($Results)
+    if (@($Results | Where-Object Error).Count -gt 0) { return 'not checked' }
+    if (@($Results | Where-Object Outcome -eq 'unmet').Count -gt 0) { return 'fail' }
+    if (@($Results | Where-Object Outcome -eq 'undetermined').Count -gt 0) { return 'undetermined' }
+    'pass'
+}
+
 function Format-MorvalethAnswer {
     param($Answer)
     if ($null -eq $Answer) { return '' }
     if ($Answer -is [bool]) { return $Answer.ToString().ToLowerInvariant() }
     [string]$Answer
+}
+
+function Get-MorvalethSystemOut {
+    # What the report's own JUnit file says of a check, for one test case's system-out.
+    param($Result)
+    $lines = @("answer: $(Format-MorvalethAnswer $Result.Answer)", "state: $($Result.State)",
+        "reason: $($Result.Reason) [$($Result.ReasonCode)]", "rule: $($Result.Rule)", "help: $($Result.Help)")
+    foreach ($reading in @($Result.Readings)) {
+        if ($null -eq $reading) { continue }
+        $where = (@($reading.root, $reading.path) | Where-Object { $_ }) -join '\'
+        $lines += "reading: $($reading.api) $where$(if ($reading.value) { " [$($reading.value)]" }) view $($reading.view): " +
+            "$($reading.status_text)$(if ($null -ne $reading.data) { " = $($reading.data) ($($reading.type))" })"
+    }
+    ($lines -join "`n") + "`n"
 }
 
 function ConvertTo-MorvalethJUnit {
@@ -596,12 +619,13 @@ function ConvertTo-MorvalethJUnit {
     Turns readiness results into a JUnit XML document: one test suite per computer.
 
     .DESCRIPTION
-    Takes the objects of Test-MorvalethReadiness (per check or per machine) and writes one JUnit
-    testsuite per computer (name and hostname the computer) with one testcase per check
-    (classname the computer, name the check). An unmet requirement is a failure whose message is
-    the requirement's words and whose body is the reason; a machine that could not be checked and
-    a required check that could not be judged are errors; an answer that could not be determined
-    but was not required is skipped. The answer and reason of every check are in its system-out.
+    Takes the objects of Test-MorvalethReadiness (per check or per machine) and writes the report's
+    own JUnit mapping for each computer, as one testsuite (name and hostname the computer) with one
+    testcase per check (classname the computer, name the check): an unmet requirement is a failure
+    (message: the requirement's words, body: the reason), a requirement that could not be judged is
+    an error of type "undetermined", and a computer that could not be checked gives an error on
+    every check (type: why, for example "unreachable"). Every test case's system-out holds the
+    answer, state, reason, rule, help and readings.
 
     .PARAMETER InputObject
     The results, usually from the pipeline.
@@ -624,51 +648,41 @@ function ConvertTo-MorvalethJUnit {
         $settings.Encoding = New-Object System.Text.UTF8Encoding $false
         $buffer = New-Object System.IO.MemoryStream
         $xml = [System.Xml.XmlWriter]::Create($buffer, $settings)
-        $groups = @($all | Group-Object ComputerName)
-        $count = { param($items, $status) @($items | Where-Object { (Get-MorvalethCellStatus $_) -in $status }).Count }
+        $count = { param($items, $status) @($items | Where-Object { $status -contains (Get-MorvalethCellStatus $_) }).Count }
+        $counts = {
+            param($items)
+            $xml.WriteAttributeString('tests', [string]@($items).Count)
+            $xml.WriteAttributeString('failures', [string](& $count $items @('unmet')))
+            $xml.WriteAttributeString('errors', [string](& $count $items @('error', 'undetermined-required')))
+            $xml.WriteAttributeString('skipped', '0')
+            $xml.WriteAttributeString('time', '0')
+        }
         $xml.WriteStartElement('testsuites')
         $xml.WriteAttributeString('name', 'Morvaleth readiness')
-        $xml.WriteAttributeString('tests', [string]$all.Count)
-        $xml.WriteAttributeString('failures', [string](& $count $all @('unmet')))
-        $xml.WriteAttributeString('errors', [string](& $count $all @('error', 'undetermined-required')))
-        $xml.WriteAttributeString('skipped', [string](& $count $all @('undetermined')))
-        foreach ($group in $groups) {
+        & $counts $all
+        foreach ($group in @($all | Group-Object ComputerName)) {
             $xml.WriteStartElement('testsuite')
             $xml.WriteAttributeString('name', $group.Name)
             $xml.WriteAttributeString('hostname', $group.Name)
-            $xml.WriteAttributeString('tests', [string]$group.Count)
-            $xml.WriteAttributeString('failures', [string](& $count $group.Group @('unmet')))
-            $xml.WriteAttributeString('errors', [string](& $count $group.Group @('error', 'undetermined-required')))
-            $xml.WriteAttributeString('skipped', [string](& $count $group.Group @('undetermined')))
             $xml.WriteAttributeString('timestamp', [DateTime]::UtcNow.ToString('yyyy-MM-ddTHH:mm:ss'))
+            & $counts $group.Group
             foreach ($result in $group.Group) {
                 $xml.WriteStartElement('testcase')
                 $xml.WriteAttributeString('classname', $group.Name)
                 $xml.WriteAttributeString('name', $result.Check)
                 $xml.WriteAttributeString('time', '0')
-                $reason = [string]$result.Reason
-                switch (Get-MorvalethCellStatus $result) {
-                    'unmet' {
-                        $xml.WriteStartElement('failure')
-                        $xml.WriteAttributeString('type', 'unmet')
-                        $xml.WriteAttributeString('message', [string]$result.Requirement)
-                        $xml.WriteString($reason)
-                        $xml.WriteEndElement()
-                    }
-                    { $_ -in 'error', 'undetermined-required' } {
-                        $xml.WriteStartElement('error')
-                        $xml.WriteAttributeString('type', [string]$result.ReasonCode)
-                        $xml.WriteAttributeString('message', $reason)
-                        $xml.WriteString($reason)
-                        $xml.WriteEndElement()
-                    }
-                    'undetermined' {
-                        $xml.WriteStartElement('skipped')
-                        $xml.WriteAttributeString('message', $reason)
-                        $xml.WriteEndElement()
-                    }
+                $status = Get-MorvalethCellStatus $result
+                if ($status -eq 'unmet' -or $status -eq 'undetermined-required' -or $status -eq 'error') {
+                    $element = if ($status -eq 'unmet') { 'failure' } else { 'error' }
+                    $type = switch ($status) { 'unmet' { 'unmet' } 'error' { [string]$result.ReasonCode } default { 'undetermined' } }
+                    $message = if ($result.Requirement) { [string]$result.Requirement } else { [string]$result.Reason }
+                    $xml.WriteStartElement($element)
+                    $xml.WriteAttributeString('type', $type)
+                    $xml.WriteAttributeString('message', $message)
+                    $xml.WriteString([string]$result.Reason)
+                    $xml.WriteEndElement()
                 }
-                $xml.WriteElementString('system-out', "$($result.Check) = $(Format-MorvalethAnswer $result.Answer) ($($result.State)): $reason")
+                $xml.WriteElementString('system-out', (Get-MorvalethSystemOut $result))
                 $xml.WriteEndElement()
             }
             $xml.WriteEndElement()
@@ -736,7 +750,8 @@ th, td { border: 1px solid #999; padding: 2px 4px; vertical-align: top; }
 thead th { writing-mode: vertical-rl; transform: rotate(180deg); white-space: nowrap; font-weight: 600; background: #eee; }
 thead th.computer { writing-mode: horizontal-tb; transform: none; vertical-align: bottom; }
 tbody th { text-align: left; white-space: nowrap; background: #f6f6f6; }
-td { max-width: 9em; overflow-wrap: anywhere; }
+td { min-width: 3.2em; max-width: 12em; overflow-wrap: break-word; }
+.verdict { font-weight: 600; white-space: nowrap; }
 .met { background: #c6efce; } .unmet { background: #ffc7ce; } .answered { background: #fff; }
 .undetermined, .undetermined-required { background: #ffeb9c; } .error { background: #d9d9d9; }
 .reason { display: none; font-size: 11px; color: #333; }
@@ -752,19 +767,27 @@ td:hover .reason, td:focus .reason { display: block; }
 </style></head><body>
 <h1>$(& $encode $Title)</h1>
 <p>$($all.Count) answers from $(@($all | Group-Object ComputerName).Count) computers, $(& $encode ([DateTime]::Now.ToString('yyyy-MM-dd HH:mm')))</p>
-<p class="legend"><span class="met">requirement met</span><span class="unmet">requirement unmet</span><span class="undetermined">undetermined</span><span class="error">not checked</span><span class="answered">answered, not required</span> Point at a cell for its reason.</p>
-<table><thead><tr><th class="computer">Computer</th>
+<p class="legend"><span class="met">requirement met</span><span class="unmet">requirement unmet</span><span class="undetermined">undetermined</span><span class="error">not checked</span><span class="answered">answered, not required</span> A question mark: the check could not tell. Point at a cell for its reason.</p>
+<table><thead><tr><th class="computer">Computer</th><th class="computer">Verdict</th>
 "@
         foreach ($check in $checks) { & $add "<th scope=`"col`">$(& $encode $check)</th>" }
         & $add "</tr></thead><tbody>`n"
         foreach ($group in @($all | Group-Object ComputerName)) {
-            & $add "<tr><th scope=`"row`">$(& $encode $group.Name)</th>"
+            $verdict = Get-MorvalethVerdict $group.Group
+            $verdictClass = @{ pass = 'met'; fail = 'unmet'; undetermined = 'undetermined'; 'not checked' = 'error' }[$verdict]
+            & $add "<tr><th scope=`"row`">$(& $encode $group.Name)</th><td class=`"verdict $verdictClass`">$verdict</td>"
+            $failed = @($group.Group | Where-Object Error)
+            if ($failed.Count -gt 0) {
+                # A machine that could not be checked: one cell says why, across the checks.
+                & $add "<td class=`"error`" colspan=`"$($checks.Count)`">$(& $encode $failed[0].Reason)</td></tr>`n"
+                continue
+            }
             foreach ($check in $checks) {
                 $result = $group.Group | Where-Object Check -eq $check | Select-Object -First 1
                 if ($null -eq $result) { & $add '<td></td>'; continue }
                 $status = Get-MorvalethCellStatus $result
                 $answer = Format-MorvalethAnswer $result.Answer
-                if ($status -eq 'error') { $answer = 'not checked' } elseif ($result.State -eq 'undetermined') { $answer = "$answer ?" }
+                if ($result.State -eq 'undetermined') { $answer = "$answer ?" }
                 $reason = [string]$result.Reason
                 if ($result.Requirement) { $reason = "$($result.Requirement). $reason" }
                 & $add ("<td class=`"$status`" tabindex=`"0`" title=`"$(& $encode $reason)`">" +
