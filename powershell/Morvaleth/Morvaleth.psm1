@@ -29,7 +29,16 @@ $script:ReportScript = {
         if ($Text -and $Text -notmatch '[\s"]') { return $Text }
         return '"' + (($Text -replace '(\\*)"', '$1$1\"') -replace '(\\+)$', '$1$1') + '"'
     }
-    $folder = Join-Path ([IO.Path]::GetTempPath()) ('Morvaleth-' + [guid]::NewGuid().ToString('N'))
+    $temp = [IO.Path]::GetTempPath()
+    # A run whose session broke while its report ran may have left its folder; no report runs
+    # longer than 300 seconds, so a folder of ours an hour old is nobody's.
+    foreach ($stale in [IO.Directory]::GetDirectories($temp, 'Morvaleth-*')) {
+        if ([IO.Path]::GetFileName($stale) -cmatch '^Morvaleth-[0-9a-f]{32}$' -and
+            [IO.Directory]::GetLastWriteTimeUtc($stale) -lt [DateTime]::UtcNow.AddHours(-1)) {
+            try { [IO.Directory]::Delete($stale, $true) } catch { }
+        }
+    }
+    $folder = Join-Path $temp ('Morvaleth-' + [guid]::NewGuid().ToString('N'))
     $answer.Folder = $folder
     $clock = [Diagnostics.Stopwatch]::StartNew()
     try {

@@ -6,6 +6,10 @@ BeforeAll {
     $script:savedEnvironment = @{ WINEPREFIX = $env:WINEPREFIX; TMPDIR = $env:TMPDIR }
     $env:WINEPREFIX = $machine.Prefix
     $env:TMPDIR = $machine.Temp
+    # What a run cut off an hour ago left, and a run of someone else's going on now.
+    $script:stale = New-Item -ItemType Directory -Path (Join-Path $machine.Temp ('Morvaleth-' + 'a' * 32))
+    $stale.LastWriteTimeUtc = [DateTime]::UtcNow.AddHours(-2)
+    $script:running = New-Item -ItemType Directory -Path (Join-Path $machine.Temp ('Morvaleth-' + 'b' * 32))
     $script:checks = @(Test-MorvalethReadiness -Require HasDotNetFramework2, isrebootpending, HasDotNetFramework3)
 }
 
@@ -48,8 +52,8 @@ Describe 'Test-MorvalethReadiness on this machine' {
         if ($Outcome) { $result.Requirement | Should -Not -BeNullOrEmpty }
     }
 
-    It 'leaves no temporary folder' {
-        Get-LeftFolder $machine.Temp | Should -BeNullOrEmpty
+    It 'leaves no temporary folder, and removes one left an hour ago, not one in use' {
+        @(Get-LeftFolder $machine.Temp).Name | Should -Be @($running.Name)
     }
 }
 
