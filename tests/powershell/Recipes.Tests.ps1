@@ -28,13 +28,17 @@ BeforeAll {
 
 AfterAll { $machines.Values | ForEach-Object { Remove-TestMachine $_ } }
 
-Describe 'Intune requirement script' {
-    It 'prints the one value <Value> on the <Machine> machine' -TestCases @(
-        @{ Machine = 'ready'; Value = 'pass' }, @{ Machine = 'nodotnet'; Value = 'fail' }
+Describe 'Scripts whose one printed value is compared by the engine' {
+    It '<Script> prints <Value> on the <Machine> machine' -TestCases @(
+        @{ Script = 'intune-requirement.ps1'; Machine = 'ready'; Value = 'pass' }
+        @{ Script = 'intune-requirement.ps1'; Machine = 'nodotnet'; Value = 'fail' }
+        @{ Script = 'configmgr-discovery.ps1'; Machine = 'ready'; Value = 'compliant' }
+        @{ Script = 'configmgr-discovery.ps1'; Machine = 'nodotnet'; Value = 'non-compliant' }
     ) {
-        $run = Invoke-Recipe intune-requirement.ps1 $Machine
+        $run = Invoke-Recipe $Script $Machine
         $run.Status | Should -Be 0
         $run.Lines | Should -Be @($Value)
+        $run.Errors | Should -BeNullOrEmpty
     }
 }
 
@@ -54,16 +58,6 @@ Describe 'Intune remediation detection script' {
         $run.Lines[0].Length | Should -BeLessOrEqual 2048
         $run.Lines[0] | Should -Match $Line
         $run.Errors | Should -BeNullOrEmpty
-    }
-}
-
-Describe 'Configuration Manager discovery script' {
-    It 'prints <Value> on the <Machine> machine' -TestCases @(
-        @{ Machine = 'ready'; Value = 'compliant' }, @{ Machine = 'nodotnet'; Value = 'non-compliant' }
-    ) {
-        $run = Invoke-Recipe configmgr-discovery.ps1 $Machine
-        $run.Status | Should -Be 0
-        $run.Lines | Should -Be @($Value)
     }
 }
 
