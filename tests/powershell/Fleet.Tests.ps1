@@ -132,7 +132,7 @@ for suite in JUnitXml.fromfile(sys.argv[1]):
         $dom.Contains('class="unmet"') | Should -BeTrue
         $shot = Join-Path $env:MORVALETH_WORK 'fleet.png'
         Remove-Item $shot -ErrorAction SilentlyContinue
-        & chromium @browser --window-size=1500,620 "--screenshot=$shot" "file://$page" 2>$null | Out-Null
+        & chromium @browser --window-size=1700,560 "--screenshot=$shot" "file://$page" 2>$null | Out-Null
         (Get-Item $shot).Length | Should -BeGreaterThan 10000
     }
 }

@@ -22,7 +22,7 @@ AfterAll {
 Describe 'Test-MorvalethReadiness on this machine' {
     It 'answers the 26 checks in the interface''s order, each with its evidence' {
         $checks.Count | Should -Be 26
-        @($checks.PSObject.TypeNames | Select-Object -Unique) | Should -Contain 'Morvaleth.CheckResult'
+        $checks | ForEach-Object { $_.PSObject.TypeNames[0] | Should -Be 'Morvaleth.CheckResult' }
         $checks[0].Check | Should -Be 'GetVersion'
         $checks[25].Check | Should -Be 'GetASC_x64Version'
         foreach ($check in $checks) {
