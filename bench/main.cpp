@@ -16,8 +16,10 @@
 #include "FirstObjectBench.h"
 #include "InterpreterBench.h"
 #include "ModuleLoad.h"
+#include "common/ModulePath.h"
 #include "RegistrationBench.h"
 #include "Report.h"
+#include "ReportBench.h"
 #include "Stopwatch.h"
 
 namespace {
@@ -45,8 +47,9 @@ const char kHelp[] =
     "  --registration-cycles N  DllRegisterServer + DllUnregisterServer cycles (default 20)\n"
     "  --cold-runs N            fresh child processes for the cold start (default 7)\n"
     "  --first-object-pairs N   fresh child processes per way for the first object (default 25)\n"
+    "  --report-pairs N         fresh morvaleth-report processes per format (default 15)\n"
     "  --sections LIST          any of module,dispatch,names,registration,interpreter,\n"
-    "                           first-object\n"
+    "                           first-object,report\n"
     "                           (default: all)\n"
     "  --quick                  few repetitions and sizes up to 10000, for a smoke run\n"
     "  --help                   show this text\n"
@@ -62,7 +65,9 @@ struct Options {
     int registrationCycles = 20;
     int coldRuns = 7;
     int firstObjectPairs = 25;
-    std::set<std::string> sections = {"module", "dispatch", "names", "registration", "interpreter", "first-object"};
+    int reportPairs = 15;
+    std::set<std::string> sections = {"module",      "dispatch",     "names", "registration",
+                                      "interpreter", "first-object", "report"};
 };
 
 bool ParseCount(const char* text, long low, long high, long& value)
@@ -87,7 +92,8 @@ bool ParseList(const char* text, std::vector<std::string>& items)
 
 bool ParseOptions(int argc, char** argv, Options& options)
 {
-    const std::set<std::string> known = {"module", "dispatch", "names", "registration", "interpreter", "first-object"};
+    const std::set<std::string> known = {"module",      "dispatch",     "names", "registration",
+                                         "interpreter", "first-object", "report"};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -99,6 +105,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.registrationCycles = 5;
             options.coldRuns = 3;
             options.firstObjectPairs = 3;
+            options.reportPairs = 3;
             continue;
         }
         if (value == nullptr)
@@ -116,6 +123,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.coldRuns = static_cast<int>(n);
         } else if (arg == "--first-object-pairs" && ParseCount(value, 1, 1000, n)) {
             options.firstObjectPairs = static_cast<int>(n);
+        } else if (arg == "--report-pairs" && ParseCount(value, 1, 1000, n)) {
+            options.reportPairs = static_cast<int>(n);
         } else if (arg == "--sizes") {
             std::vector<std::string> items;
             options.sizes.clear();
@@ -157,7 +166,7 @@ const char* Verdict(bool met) { return met ? "MET" : "MISSED"; }
 
 struct Results {
     bool module = false, dispatch = false, names = false, registration = false, interpreter = false,
-         firstObject = false;
+         firstObject = false, report = false;
     ModuleSize size;
     ColdStartFigures cold;
     DispatchFigures calls;
@@ -165,6 +174,7 @@ struct Results {
     RegistrationFigures registry;
     std::vector<ScriptSizeFigures> scripts;
     FirstObjectFigures first;
+    ReportFigures formats;
 };
 
 void PrintSummary(const Results& r)
@@ -214,6 +224,11 @@ void PrintSummary(const Results& r)
         std::printf("target: first object through the manifest within %.2fx of through the registry (medians of %zu fresh processes each): %.3fx (%.2f ms against %.2f ms): %s\n",
                     kFirstObjectTarget, r.first.manifestMs.size(), ratio, Median(r.first.manifestMs),
                     Median(r.first.registryMs), Verdict(ratio <= kFirstObjectTarget));
+    }
+    if (r.report) {
+        std::printf("morvaleth-report --format evidence against the plain table (medians of %zu fresh processes each): %.3fx (%.2f ms against %.2f ms)\n",
+                    r.formats.tableMs.size(), ReportRatio(r.formats), Median(r.formats.evidenceMs),
+                    Median(r.formats.tableMs));
     }
     if (r.interpreter) {
         bool linear = true;
@@ -333,6 +348,15 @@ int Run(const Options& options)
             results.firstObject = true;
         }
     }
+    if (status == kDone && options.sections.count("report")) {
+        PrintHeading("morvaleth-report: --format evidence against the plain table");
+        if (!MeasureReport(options.reportPairs, results.formats, error)) {
+            status = Fail("report", error);
+        } else {
+            PrintReport(results.formats);
+            results.report = true;
+        }
+    }
     info->Release();
     object->Release();
     if (status == kDone)
@@ -344,18 +368,10 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--cold-start-child") == 0) {
-        int length = MultiByteToWideChar(CP_ACP, 0, argv[2], -1, nullptr, 0);
-        std::wstring library(length > 0 ? length : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, argv[2], -1, &library[0], length);
-        return RunColdStartChild(library.c_str());
-    }
-    if (argc == 4 && std::strcmp(argv[1], "--first-object-child") == 0) {
-        int length = MultiByteToWideChar(CP_ACP, 0, argv[3], -1, nullptr, 0);
-        std::wstring library(length > 0 ? length : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, argv[3], -1, &library[0], length);
-        return RunFirstObjectChild(argv[2], library.c_str());
-    }
+    if (argc == 3 && std::strcmp(argv[1], "--cold-start-child") == 0)
+        return RunColdStartChild(WideArguments(argc, argv)[2].c_str());
+    if (argc == 4 && std::strcmp(argv[1], "--first-object-child") == 0)
+        return RunFirstObjectChild(argv[2], WideArguments(argc, argv)[3].c_str());
     Options options;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

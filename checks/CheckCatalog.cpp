@@ -1,35 +1,95 @@
 #include "checks/CheckCatalog.h"
 
+#include <cstring>
+
 #include "checks/ComponentProbes.h"
 #include "checks/OsIdentification.h"
 #include "checks/ProductQueries.h"
+#include "checks/Recording.h"
 #include "checks/SystemState.h"
 
-void ComposeEdition(char (&text)[kCheckTextSize])
+namespace {
+
+const char kUnknownEdition[] = "UNKNOWN";
+
+// The rule of a version decision: a failed query, then the decision's own words.
+void DecideVersion(CheckLog* log, const VersionQuery& query, const char* decided)
 {
-    const char* name = EditionName(ReadExtendedVersion());
+    if (log == nullptr)
+        return;
+    RecordRule(log, query.failed ? "version-unreadable" : decided);
+}
+
+bool RoleAnswer(bool (*admits)(const OSVERSIONINFOEXA&), CheckLog* log)
+{
+    VersionQuery query;
+    bool admitted = admits(ReadExtendedVersion(log, &query));
+    DecideVersion(log, query, admitted ? "role-admitted" : "role-not-admitted");
+    return admitted;
+}
+
+}  // namespace
+
+void ComposeEdition(char (&text)[kCheckTextSize], CheckLog* log)
+{
+    VersionQuery query;
+    const char* name = EditionName(ReadExtendedVersion(log, &query));
     lstrcpynA(text, name, sizeof text);
+    const char* decided = std::strcmp(name, kUnknownEdition) == 0 ? "edition-not-listed"
+                          : query.kernelDiffers                   ? "edition-named-kernel-differs"
+                                                                  : "edition-named";
+    DecideVersion(log, query, decided);
 }
 
-void ComposeServicePack(char (&text)[kCheckTextSize]) { ServicePackText(ReadShortVersion(), text); }
-
-void ComposeManagementPackVersion(char (&text)[kCheckTextSize])
+void ComposeServicePack(char (&text)[kCheckTextSize], CheckLog* log)
 {
-    QueryX64ProductVersion(X64Product::ManagementPack, text);
+    VersionQuery query;
+    ServicePackText(ReadShortVersion(log, &query), text);
+    DecideVersion(log, query, text[0] != '\0' ? "service-pack-named" : "no-service-pack");
 }
-void ComposeAgentVersion(char (&text)[kCheckTextSize]) { QueryX64ProductVersion(X64Product::Agent, text); }
-void ComposeAscVersion(char (&text)[kCheckTextSize]) { QueryX64ProductVersion(X64Product::Asc, text); }
 
-bool ServerRole() { return AdmitsServerRole(ReadExtendedVersion()); }
-bool ConsoleRole() { return AdmitsConsoleRole(ReadExtendedVersion()); }
+void ComposeManagementPackVersion(char (&text)[kCheckTextSize], CheckLog* log)
+{
+    QueryX64ProductVersion(X64Product::ManagementPack, text, log);
+}
+void ComposeAgentVersion(char (&text)[kCheckTextSize], CheckLog* log)
+{
+    QueryX64ProductVersion(X64Product::Agent, text, log);
+}
+void ComposeAscVersion(char (&text)[kCheckTextSize], CheckLog* log)
+{
+    QueryX64ProductVersion(X64Product::Asc, text, log);
+}
 
-bool DiskSpace() { return FreeSpaceSuffices(ReadFreeBytesAvailable()); }
+bool ServerRole(CheckLog* log) { return RoleAnswer(AdmitsServerRole, log); }
+bool ConsoleRole(CheckLog* log) { return RoleAnswer(AdmitsConsoleRole, log); }
 
-bool WindowsDriveNtfs()
+bool DiskSpace(CheckLog* log)
+{
+    bool enough = FreeSpaceSuffices(ReadFreeBytesAvailable(log));
+    // A failed query has named its rule already.
+    if (log != nullptr && log->RuleCode().empty())
+        RecordRule(log, enough ? "space-suffices" : "space-short");
+    return enough;
+}
+
+bool WindowsDriveNtfs(CheckLog* log)
 {
     char name[256];
-    ReadWindowsVolumeFileSystem(name);
-    return IsNtfsName(name);
+    ReadWindowsVolumeFileSystem(name, log);
+    bool ntfs = IsNtfsName(name);
+    if (log != nullptr && log->RuleCode().empty())
+        RecordRule(log, ntfs ? "file-system-ntfs" : "file-system-other");
+    return ntfs;
+}
+
+bool MemoryAnswer(MemoryThreshold threshold, CheckLog* log)
+{
+    DWORD total = ReadTotalPhysicalMemory(log);
+    bool reaches = MemoryReaches(total, threshold);
+    if (log != nullptr)
+        RecordRule(log, total == 0 ? "memory-unknown" : reaches ? "memory-reaches" : "memory-short");
+    return reaches;
 }
 
 #define CATALOG_FLAG(name, answer) {name, answer, nullptr}
@@ -63,3 +123,14 @@ const CheckEntry kCheckCatalog[kCheckCount] = {
     CATALOG_TEXT("GetAgent_x64Version", ComposeAgentVersion),
     CATALOG_TEXT("GetASC_x64Version", ComposeAscVersion),
 };
+
+const CheckEntry* FindCheck(const char* name)
+{
+    if (name == nullptr)
+        return nullptr;
+    for (const CheckEntry& entry : kCheckCatalog) {
+        if (std::strcmp(entry.name, name) == 0)
+            return &entry;
+    }
+    return nullptr;
+}

@@ -35,10 +35,14 @@ public:
     void Rule(const char* rule) { rule_ = rule ? rule : ""; }
     const std::vector<Reading>& Readings() const { return readings_; }
     const std::string& RuleCode() const { return rule_; }
+    // A reading that could not be kept (out of memory): the answer stands, the evidence is short.
+    void MarkIncomplete() { incomplete_ = true; }
+    bool Incomplete() const { return incomplete_; }
 
 private:
     std::vector<Reading> readings_;
     std::string rule_;
+    bool incomplete_ = false;
 };
 
 // "ERROR_FILE_NOT_FOUND" and the system's own words for a Win32 status.

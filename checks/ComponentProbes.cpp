@@ -25,21 +25,42 @@ const char kMdacMinimum[] = "2.80.1022.0";
 // Compared when the key does not open; sorts after every text beginning with a digit.
 const char kMdacUnknown[] = "?";
 
-DWORD ReadNumber(const ProbeKey& probe)
+// The probe's rule for a value it read; `decided` names the rule of a sound read.
+void DecideValue(CheckLog* log, const ValueRead& read, ValueKind kind, const char* decided)
+{
+    if (log == nullptr)
+        return;
+    const char* faulty = ValueRule(read, kind);
+    RecordRule(log, faulty != nullptr ? faulty : decided);
+}
+
+DWORD ReadNumber(const ProbeKey& probe, CheckLog* log, bool (*decide)(DWORD))
 {
     DWORD number = 0;
     RegistryKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, probe.path, kDefaultViewRead) == ERROR_SUCCESS) {
-        number = QueryNumber(key.Handle(), probe.value);
-        key.Close();
+    LONG opened = key.Open(HKEY_LOCAL_MACHINE, probe.path, kDefaultViewRead);
+    RecordOpen(log, probe.path, kDefaultViewRead, opened);
+    if (opened != ERROR_SUCCESS) {
+        RecordRule(log, OpenRule(opened));
+        return number;
+    }
+    ValueRead read;
+    number = QueryNumber(key.Handle(), probe.value, log != nullptr ? &read : nullptr);
+    key.Close();
+    if (log != nullptr) {
+        RecordNumber(log, probe.path, kDefaultViewRead, probe.value, read, number);
+        DecideValue(log, read, ValueKind::Number, decide(number) ? "value-meets" : "value-falls-short");
     }
     return number;
 }
 
-bool KeyOpens(const ProbeKey& probe)
+bool KeyOpens(const ProbeKey& probe, CheckLog* log)
 {
     RegistryKey key;
-    return key.Open(HKEY_LOCAL_MACHINE, probe.path, kDefaultViewRead) == ERROR_SUCCESS;
+    LONG opened = key.Open(HKEY_LOCAL_MACHINE, probe.path, kDefaultViewRead);
+    RecordOpen(log, probe.path, kDefaultViewRead, opened);
+    RecordRule(log, opened == ERROR_SUCCESS ? "key-present" : OpenRule(opened));
+    return opened == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -54,26 +75,36 @@ bool MdacTwoEightOrLater(const char* fullInstallVersion)
                    reinterpret_cast<const unsigned char*>(kMdacMinimum)) >= 0;
 }
 
-bool ProbeDotNetFramework2() { return DotNetInstalled(ReadNumber(kDotNet2)); }
+bool ProbeDotNetFramework2(CheckLog* log) { return DotNetInstalled(ReadNumber(kDotNet2, log, DotNetInstalled)); }
 
-bool ProbeDotNetFramework3() { return DotNetInstalled(ReadNumber(kDotNet3)); }
+bool ProbeDotNetFramework3(CheckLog* log) { return DotNetInstalled(ReadNumber(kDotNet3, log, DotNetInstalled)); }
 
-bool ProbeIis() { return IisSixOrLater(ReadNumber(kIis)); }
+bool ProbeIis(CheckLog* log) { return IisSixOrLater(ReadNumber(kIis, log, IisSixOrLater)); }
 
-bool ProbeMdac28()
+bool ProbeMdac28(CheckLog* log)
 {
     RegistryKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kMdac.path, kDefaultViewRead) != ERROR_SUCCESS)
+    LONG opened = key.Open(HKEY_LOCAL_MACHINE, kMdac.path, kDefaultViewRead);
+    RecordOpen(log, kMdac.path, kDefaultViewRead, opened);
+    if (opened != ERROR_SUCCESS) {
+        RecordRule(log, OpenRule(opened));
         return MdacTwoEightOrLater(kMdacUnknown);
+    }
     char text[kCheckTextSize];
-    QueryText(key.Handle(), kMdac.value, text);
+    ValueRead read;
+    QueryText(key.Handle(), kMdac.value, text, log != nullptr ? &read : nullptr);
     key.Close();
-    return MdacTwoEightOrLater(text);
+    bool found = MdacTwoEightOrLater(text);
+    if (log != nullptr) {
+        RecordText(log, kMdac.path, kDefaultViewRead, kMdac.value, read, text);
+        DecideValue(log, read, ValueKind::Text, found ? "value-meets" : "value-falls-short");
+    }
+    return found;
 }
 
-bool ProbeBits() { return KeyOpens(kBits); }
+bool ProbeBits(CheckLog* log) { return KeyOpens(kBits, log); }
 
-bool ProbeAspNet20() { return KeyOpens(kAspNet20); }
+bool ProbeAspNet20(CheckLog* log) { return KeyOpens(kAspNet20, log); }
 
 // Any failure to open counts as absent, denied access included.
-bool ProbeNoSus() { return !KeyOpens(kSusProduct); }
+bool ProbeNoSus(CheckLog* log) { return !KeyOpens(kSusProduct, log); }

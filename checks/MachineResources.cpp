@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "checks/Recording.h"
+
 namespace {
 
 struct ThresholdRow {
@@ -24,13 +26,22 @@ const LONGLONG kFreeSpaceThreshold = 1073741824;  // 2^30
 const char kNtfs[] = "NTFS";
 const char kWhiteSpace[] = " \t\n\v\f\r";
 
-// The Windows directory, zero-filled first; false when it does not fit in 255 characters.
-bool ReadWindowsDirectory(char (&directory)[255])
+// The system Windows directory, zero-filled first; false when it does not fit in 255 characters.
+bool ReadWindowsDirectory(char (&directory)[255], CheckLog* log)
 {
     std::memset(directory, 0, sizeof directory);
-    UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+    // The shared folder: a program without the Terminal-Server-aware flag is given a per-user one
+    // by GetWindowsDirectoryA on a Remote Desktop host.
+    UINT length = GetSystemWindowsDirectoryA(directory, sizeof directory);
     // A path that does not fit leaves the buffer undefined: nothing then is read from it.
-    return length != 0 && length < sizeof directory;
+    bool read = length != 0 && length < sizeof directory;
+    if (log != nullptr) {
+        DWORD error = length == 0 ? GetLastError() : read ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
+        RecordCall(log, "GetSystemWindowsDirectoryA", nullptr, static_cast<long>(error), read ? directory : nullptr);
+        if (!read)
+            RecordRule(log, "directory-unreadable");
+    }
+    return read;
 }
 
 }  // namespace
@@ -84,7 +95,7 @@ bool IsNtfsName(const char* fileSystemName)
                    reinterpret_cast<const unsigned char*>(kNtfs)) == 0;
 }
 
-DWORD ReadTotalPhysicalMemory()
+DWORD ReadTotalPhysicalMemory(CheckLog* log)
 {
     // No machine has no memory: a total of 0 is a reading taken while another thread was filling
     // the platform's shared status (Wine), so it is read again, a bounded number of times.
@@ -98,32 +109,57 @@ DWORD ReadTotalPhysicalMemory()
             break;
         Sleep(reading == 0 ? 0 : 1);
     }
-    return SaturatedTotalPhysical(status.dwTotalPhys);
+    DWORD total = SaturatedTotalPhysical(status.dwTotalPhys);
+    if (log != nullptr) {
+        char data[96];
+        std::snprintf(data, sizeof data, "dwTotalPhys %llu bytes",
+                      static_cast<unsigned long long>(status.dwTotalPhys));
+        RecordCall(log, "GlobalMemoryStatus", nullptr, ERROR_SUCCESS, data,
+                   total != status.dwTotalPhys ? "more than 32 bits hold: taken as 0xFFFFFFFF" : nullptr);
+    }
+    return total;
 }
 
-LONGLONG ReadFreeBytesAvailable()
+LONGLONG ReadFreeBytesAvailable(CheckLog* log)
 {
     char directory[255];
-    if (!ReadWindowsDirectory(directory))
+    if (!ReadWindowsDirectory(directory, log))
         return 0;
     // Preset: a failed query answers "not enough space".
     ULARGE_INTEGER available = {}, total = {}, totalFree = {};
-    if (!GetDiskFreeSpaceExA(directory, &available, &total, &totalFree))
+    BOOL succeeded = GetDiskFreeSpaceExA(directory, &available, &total, &totalFree);
+    if (log != nullptr) {
+        DWORD error = succeeded ? ERROR_SUCCESS : GetLastError();
+        char data[96];
+        std::snprintf(data, sizeof data, "%lld bytes available to the caller",
+                      static_cast<long long>(available.QuadPart));
+        RecordCall(log, "GetDiskFreeSpaceExA", directory, static_cast<long>(error), succeeded ? data : nullptr);
+        if (!succeeded)
+            RecordRule(log, "query-failed");
+    }
+    if (!succeeded)
         return 0;
     return static_cast<LONGLONG>(available.QuadPart);
 }
 
-void ReadWindowsVolumeFileSystem(char (&name)[256])
+void ReadWindowsVolumeFileSystem(char (&name)[256], CheckLog* log)
 {
     std::memset(name, 0, sizeof name);
     char directory[255];
-    if (!ReadWindowsDirectory(directory))
+    if (!ReadWindowsDirectory(directory, log))
         return;
     // The drive root, such as "C:\"; a network path makes the volume query fail.
     char root[260] = {};
     std::memcpy(root, directory, strnlen(directory, 3));
     DWORD serial = 0;
     // One byte short of the buffer, so that the name stays terminated whatever the query writes.
-    if (!GetVolumeInformationA(root, nullptr, 0, &serial, nullptr, nullptr, name, sizeof name - 1))
+    BOOL succeeded = GetVolumeInformationA(root, nullptr, 0, &serial, nullptr, nullptr, name, sizeof name - 1);
+    if (log != nullptr) {
+        DWORD error = succeeded ? ERROR_SUCCESS : GetLastError();
+        RecordCall(log, "GetVolumeInformationA", root, static_cast<long>(error), succeeded ? name : nullptr);
+        if (!succeeded)
+            RecordRule(log, "query-failed");
+    }
+    if (!succeeded)
         std::memset(name, 0, sizeof name);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "checks/CheckLog.h"
+
 enum class MemoryThreshold { Max, Min, ConsoleMax, ConsoleMin };
 
 // Decisions over the platform's records (pure).
@@ -15,9 +17,10 @@ bool FreeSpaceSuffices(LONGLONG freeBytesAvailable);
 // The file-system name, trimmed of white space, is exactly "NTFS" (case matters).
 bool IsNtfsName(const char* fileSystemName);
 
-// The platform's records.
-DWORD ReadTotalPhysicalMemory();
+// The platform's records. Given a log, each records its calls, and the rule of a failure:
+// "directory-unreadable" or "query-failed".
+DWORD ReadTotalPhysicalMemory(CheckLog* log = nullptr);
 // Free bytes available to the caller on the Windows directory's volume; 0 when either query fails.
-LONGLONG ReadFreeBytesAvailable();
+LONGLONG ReadFreeBytesAvailable(CheckLog* log = nullptr);
 // The file-system name of the Windows directory's volume; empty when either query fails.
-void ReadWindowsVolumeFileSystem(char (&name)[256]);
+void ReadWindowsVolumeFileSystem(char (&name)[256], CheckLog* log = nullptr);

@@ -1,6 +1,10 @@
 #include "checks/OsIdentification.h"
 
+#include <cstdio>
 #include <cstring>
+#include <new>
+
+#include "checks/Recording.h"
 
 namespace {
 
@@ -95,21 +99,112 @@ void ServicePackText(const OSVERSIONINFOA& record, char (&text)[kCheckTextSize])
     std::memcpy(text, record.szCSDVersion, length);
 }
 
-OSVERSIONINFOEXA ReadExtendedVersion()
+namespace {
+
+typedef LONG(WINAPI* RtlGetVersionFunction)(OSVERSIONINFOEXW*);
+
+bool SameVersion(const OSVERSIONINFOEXA& a, const OSVERSIONINFOEXA& b)
+{
+    return a.dwMajorVersion == b.dwMajorVersion && a.dwMinorVersion == b.dwMinorVersion &&
+           a.dwBuildNumber == b.dwBuildNumber && a.dwPlatformId == b.dwPlatformId;
+}
+
+// What the log shows of a version query: the record, and the kernel's beside it.
+void RecordVersions(CheckLog* log, BOOL succeeded, DWORD error, const OSVERSIONINFOEXA& record, VersionQuery* query)
+{
+    if (log == nullptr)
+        return;
+    try {
+        std::string reported = DescribeVersion(record);
+        RecordCall(log, "GetVersionExA", nullptr, succeeded ? ERROR_SUCCESS : error,
+                   succeeded ? reported.c_str() : nullptr);
+        OSVERSIONINFOEXA kernel;
+        bool known = ReadKernelVersion(kernel);
+        bool differs = succeeded && known && !SameVersion(record, kernel);
+        std::string own = DescribeVersion(kernel);
+        RecordCall(log, "RtlGetVersion", nullptr, known ? ERROR_SUCCESS : ERROR_PROC_NOT_FOUND,
+                   known ? own.c_str() : nullptr,
+                   differs ? "differs from GetVersionExA: a compatibility mode, or a program without a supportedOS "
+                             "manifest, is told an older version"
+                           : nullptr,
+                   false);
+        if (query != nullptr) {
+            query->failed = !succeeded;
+            query->kernelDiffers = differs;
+        }
+    } catch (const std::bad_alloc&) {
+        log->MarkIncomplete();
+    }
+}
+
+}  // namespace
+
+std::string DescribeVersion(const OSVERSIONINFOEXA& record)
+{
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "%lu.%lu.%lu, platform %lu, product type %u, suite 0x%04X, service pack %u.%u \"%.*s\"",
+                  static_cast<unsigned long>(record.dwMajorVersion), static_cast<unsigned long>(record.dwMinorVersion),
+                  static_cast<unsigned long>(record.dwBuildNumber), static_cast<unsigned long>(record.dwPlatformId),
+                  record.wProductType, record.wSuiteMask, record.wServicePackMajor, record.wServicePackMinor,
+                  static_cast<int>(strnlen(record.szCSDVersion, sizeof record.szCSDVersion)), record.szCSDVersion);
+    return text;
+}
+
+bool ReadKernelVersion(OSVERSIONINFOEXA& record)
+{
+    std::memset(&record, 0, sizeof record);
+    record.dwOSVersionInfoSize = sizeof record;
+    // Looked up, not imported: the function answers only since ntdll of Windows XP.
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    RtlGetVersionFunction get =
+        ntdll != nullptr ? reinterpret_cast<RtlGetVersionFunction>(
+                               reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                         : nullptr;
+    if (get == nullptr)
+        return false;
+    OSVERSIONINFOEXW wide;
+    std::memset(&wide, 0, sizeof wide);
+    wide.dwOSVersionInfoSize = sizeof wide;
+    if (get(&wide) != 0)
+        return false;
+    record.dwMajorVersion = wide.dwMajorVersion;
+    record.dwMinorVersion = wide.dwMinorVersion;
+    record.dwBuildNumber = wide.dwBuildNumber;
+    record.dwPlatformId = wide.dwPlatformId;
+    record.wServicePackMajor = wide.wServicePackMajor;
+    record.wServicePackMinor = wide.wServicePackMinor;
+    record.wSuiteMask = wide.wSuiteMask;
+    record.wProductType = wide.wProductType;
+    WideCharToMultiByte(CP_ACP, 0, wide.szCSDVersion, -1, record.szCSDVersion, sizeof record.szCSDVersion - 1,
+                        nullptr, nullptr);
+    record.szCSDVersion[sizeof record.szCSDVersion - 1] = '\0';
+    return true;
+}
+
+OSVERSIONINFOEXA ReadExtendedVersion(CheckLog* log, VersionQuery* query)
 {
     OSVERSIONINFOEXA record;
     std::memset(&record, 0, sizeof record);
     record.dwOSVersionInfoSize = sizeof record;
     // A failed query leaves the record zero, which the decisions answer as an unknown system.
-    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record));
+    BOOL succeeded = GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record));
+    if (log != nullptr)
+        RecordVersions(log, succeeded, GetLastError(), record, query);
     return record;
 }
 
-OSVERSIONINFOA ReadShortVersion()
+OSVERSIONINFOA ReadShortVersion(CheckLog* log, VersionQuery* query)
 {
     OSVERSIONINFOA record;
     std::memset(&record, 0, sizeof record);
     record.dwOSVersionInfoSize = sizeof record;
-    GetVersionExA(&record);
+    BOOL succeeded = GetVersionExA(&record);
+    if (log != nullptr) {
+        OSVERSIONINFOEXA shown;
+        std::memset(&shown, 0, sizeof shown);
+        std::memcpy(&shown, &record, sizeof record);
+        RecordVersions(log, succeeded, GetLastError(), shown, query);
+    }
     return record;
 }

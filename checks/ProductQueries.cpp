@@ -30,20 +30,32 @@ void SetText(char (&text)[kCheckTextSize], const char* value)
     std::strncpy(text, value, sizeof text - 1);
 }
 
-bool OpenSixtyFourBitView(RegistryKey& key, const char* path)
+bool OpenSixtyFourBitView(RegistryKey& key, const char* path, CheckLog* log)
 {
-    return key.Open(HKEY_LOCAL_MACHINE, path, kSixtyFourBitViewRead) == ERROR_SUCCESS;
+    LONG opened = key.Open(HKEY_LOCAL_MACHINE, path, kSixtyFourBitViewRead);
+    RecordOpen(log, path, kSixtyFourBitViewRead, opened);
+    if (opened != ERROR_SUCCESS)
+        RecordRule(log, OpenRule(opened));
+    return opened == ERROR_SUCCESS;
 }
 
-void QuerySetupText(const char* value, const char* fallback, char (&text)[kCheckTextSize])
+ValueRead* Wanted(ValueRead& read, CheckLog* log) { return log != nullptr ? &read : nullptr; }
+
+void QuerySetupText(const char* value, const char* fallback, char (&text)[kCheckTextSize], CheckLog* log)
 {
     RegistryKey key;
-    if (!OpenSixtyFourBitView(key, kOperationsManagerSetup)) {
+    if (!OpenSixtyFourBitView(key, kOperationsManagerSetup, log)) {
         SetText(text, fallback);
         return;
     }
-    QueryText(key.Handle(), value, text);
+    ValueRead read;
+    QueryText(key.Handle(), value, text, Wanted(read, log));
     key.Close();
+    if (log != nullptr) {
+        RecordText(log, kOperationsManagerSetup, kSixtyFourBitViewRead, value, read, text);
+        const char* faulty = ValueRule(read, ValueKind::Text);
+        RecordRule(log, faulty != nullptr ? faulty : "value-read");
+    }
 }
 
 }  // namespace
@@ -56,37 +68,58 @@ void FormatProductVersion(DWORD major, DWORD minor, char (&text)[kCheckTextSize]
     _snprintf(text, sizeof text - 1, "%d.%d", static_cast<int>(major), static_cast<int>(minor));
 }
 
-void QuerySceInstallDirectory(char (&text)[kCheckTextSize])
+void QuerySceInstallDirectory(char (&text)[kCheckTextSize], CheckLog* log)
 {
-    QuerySetupText("InstallDirectory", kUnknownText, text);
+    QuerySetupText("InstallDirectory", kUnknownText, text, log);
 }
 
-void QuerySceVersion(char (&text)[kCheckTextSize])
+void QuerySceVersion(char (&text)[kCheckTextSize], CheckLog* log)
 {
-    QuerySetupText("CurrentVersion", kUnknownSceVersion, text);
+    QuerySetupText("CurrentVersion", kUnknownSceVersion, text, log);
 }
 
-void QuerySceRole(char (&text)[kCheckTextSize])
+void QuerySceRole(char (&text)[kCheckTextSize], CheckLog* log)
 {
     RegistryKey key;
-    if (!OpenSixtyFourBitView(key, kSceUninstall)) {
+    if (!OpenSixtyFourBitView(key, kSceUninstall, log)) {
         SetText(text, kUnknownText);
         return;
     }
-    DWORD installUiOnly = QueryNumber(key.Handle(), "InstallUIOnly");
+    ValueRead read;
+    DWORD installUiOnly = QueryNumber(key.Handle(), "InstallUIOnly", Wanted(read, log));
     key.Close();
     SetText(text, SceRoleText(installUiOnly));
+    if (log != nullptr) {
+        RecordNumber(log, kSceUninstall, kSixtyFourBitViewRead, "InstallUIOnly", read, installUiOnly);
+        const char* faulty = ValueRule(read, ValueKind::Number);
+        RecordRule(log, faulty != nullptr ? faulty : installUiOnly != 0 ? "value-console" : "value-server");
+    }
 }
 
-void QueryX64ProductVersion(X64Product product, char (&text)[kCheckTextSize])
+void QueryX64ProductVersion(X64Product product, char (&text)[kCheckTextSize], CheckLog* log)
 {
+    const char* path = kX64UninstallKeys[static_cast<int>(product)];
     RegistryKey key;
-    if (!OpenSixtyFourBitView(key, kX64UninstallKeys[static_cast<int>(product)])) {
+    if (!OpenSixtyFourBitView(key, path, log)) {
         SetText(text, kUnknownX64Version);
         return;
     }
-    DWORD major = QueryNumber(key.Handle(), "VersionMajor");
-    DWORD minor = QueryNumber(key.Handle(), "VersionMinor");
+    ValueRead majorRead, minorRead;
+    DWORD major = QueryNumber(key.Handle(), "VersionMajor", Wanted(majorRead, log));
+    DWORD minor = QueryNumber(key.Handle(), "VersionMinor", Wanted(minorRead, log));
     key.Close();
     FormatProductVersion(major, minor, text);
+    if (log != nullptr) {
+        RecordNumber(log, path, kSixtyFourBitViewRead, "VersionMajor", majorRead, major);
+        RecordNumber(log, path, kSixtyFourBitViewRead, "VersionMinor", minorRead, minor);
+        // A failed or wrong-typed number decides; one missing number is taken as 0, as the check does.
+        const char* majorFault = ValueRule(majorRead, ValueKind::Number);
+        const char* minorFault = ValueRule(minorRead, ValueKind::Number);
+        auto serious = [](const char* fault) { return fault != nullptr && std::strcmp(fault, "value-missing") != 0; };
+        const char* rule = serious(majorFault)   ? majorFault
+                           : serious(minorFault) ? minorFault
+                           : majorFault != nullptr && minorFault != nullptr ? "value-missing"
+                                                                           : "value-read";
+        RecordRule(log, rule);
+    }
 }

@@ -1,7 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "checks/CheckResult.h"
+#include "checks/CheckText.h"
+#include "checks/Recording.h"
 
 // Value reads of the checks. The value's registry type is never examined; a read that does not
 // report success leaves the preset answer, since the platform leaves the buffer undefined then.
@@ -14,12 +15,14 @@ const REGSAM kSixtyFourBitViewRead = KEY_READ | KEY_WOW64_64KEY;  // 0x20119
 // Bytes a text read may fill.
 const DWORD kRegistryTextBytes = 260;
 
+// Each read can hand back its status, type and size, for a log; null when nobody asks.
+
 // A 32-bit number read with a data size of 4: 0 unless the read succeeds.
-DWORD QueryNumber(HKEY key, const char* name);
+DWORD QueryNumber(HKEY key, const char* name, ValueRead* read = nullptr);
 
 // A text read with a data size of 260 into `text`: the bytes up to the first zero byte, all 260
 // when none is zero; empty unless the read succeeds.
-void QueryText(HKEY key, const char* name, char (&text)[kCheckTextSize]);
+void QueryText(HKEY key, const char* name, char (&text)[kCheckTextSize], ValueRead* read = nullptr);
 
 // Reads up to 260 bytes that nobody looks at and returns the read's status.
-LONG QueryStatus(HKEY key, const char* name);
+LONG QueryStatus(HKEY key, const char* name, ValueRead* read = nullptr);

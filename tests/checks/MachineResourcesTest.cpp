@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstring>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 
 namespace {
 
@@ -92,22 +92,22 @@ TEST(MachineResources, MemoryChecksAnswerFromTheMemoryStatus)
     // Wine, like Windows, reports at most 2 GiB - 1 to a 32-bit program that is not large-address
     // aware, so every threshold is passed on most machines; a 64-bit program gets the whole memory.
     EXPECT_EQ(SaturatedTotalPhysical(status.dwTotalPhys), ReadTotalPhysicalMemory());
-    EXPECT_EQ(status.dwTotalPhys >= 2040109465u ? 1 : 0, Flag(&IValidate::HasMaxPhyMem));
-    EXPECT_EQ(status.dwTotalPhys >= 966367641u ? 1 : 0, Flag(&IValidate::HasMinPhyMem));
-    EXPECT_EQ(status.dwTotalPhys >= 966367641u ? 1 : 0, Flag(&IValidate::ConsoleHasMaxPhyMem));
-    EXPECT_EQ(status.dwTotalPhys >= 483183820u ? 1 : 0, Flag(&IValidate::ConsoleHasMinPhyMem));
+    EXPECT_EQ(status.dwTotalPhys >= 2040109465u ? 1 : 0, Flag(kHasMaxPhyMem));
+    EXPECT_EQ(status.dwTotalPhys >= 966367641u ? 1 : 0, Flag(kHasMinPhyMem));
+    EXPECT_EQ(status.dwTotalPhys >= 966367641u ? 1 : 0, Flag(kConsoleHasMaxPhyMem));
+    EXPECT_EQ(status.dwTotalPhys >= 483183820u ? 1 : 0, Flag(kConsoleHasMinPhyMem));
 }
 
 TEST(MachineResources, DiskChecksAnswerForTheWindowsVolume)
 {
     char directory[MAX_PATH] = {};
-    ASSERT_NE(0u, GetWindowsDirectoryA(directory, MAX_PATH));
+    ASSERT_NE(0u, GetSystemWindowsDirectoryA(directory, MAX_PATH));
     ULARGE_INTEGER available = {}, total = {}, totalFree = {};
     ASSERT_TRUE(GetDiskFreeSpaceExA(directory, &available, &total, &totalFree));
     LONGLONG read = ReadFreeBytesAvailable();
     // Other programs write meanwhile: allow for 256 MiB of drift.
     EXPECT_LT(llabs(read - static_cast<LONGLONG>(available.QuadPart)), 256LL << 20);
-    EXPECT_EQ(available.QuadPart >= (1ULL << 30) ? 1 : 0, Flag(&IValidate::HasDiskSpace));
+    EXPECT_EQ(available.QuadPart >= (1ULL << 30) ? 1 : 0, Flag(kHasDiskSpace));
 
     char root[4] = {directory[0], directory[1], directory[2], 0};
     char fileSystem[MAX_PATH] = {};
@@ -116,7 +116,7 @@ TEST(MachineResources, DiskChecksAnswerForTheWindowsVolume)
     ReadWindowsVolumeFileSystem(name);
     EXPECT_STREQ(fileSystem, name);
     // Wine reports NTFS for its drive C.
-    EXPECT_EQ(std::strcmp(fileSystem, "NTFS") == 0 ? 1 : 0, Flag(&IValidate::IsWindowsDriveNTFS));
+    EXPECT_EQ(std::strcmp(fileSystem, "NTFS") == 0 ? 1 : 0, Flag(kIsWindowsDriveNTFS));
 }
 
 }  // namespace

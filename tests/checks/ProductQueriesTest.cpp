@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 #include "support/SavedRegistry.h"
 
 namespace {
@@ -41,62 +41,62 @@ TEST(ProductQueries, SystemCenterEssentialsSetupKey)
 {
     SavedKey setup(HKEY_LOCAL_MACHINE, kSetup, KEY_WOW64_64KEY);
     setup.Remove();
-    EXPECT_EQ("?", Text(&IValidate::GetSCEPath));
-    EXPECT_EQ("0.0.0.0", Text(&IValidate::GetSCEVersion));
+    EXPECT_EQ("?", Text(kGetSCEPath));
+    EXPECT_EQ("0.0.0.0", Text(kGetSCEVersion));
 
     setup.MakeEmpty();
-    EXPECT_EQ("", Text(&IValidate::GetSCEPath));
-    EXPECT_EQ("", Text(&IValidate::GetSCEVersion));
+    EXPECT_EQ("", Text(kGetSCEPath));
+    EXPECT_EQ("", Text(kGetSCEVersion));
 
     setup.SetString("InstallDirectory", "C:\\Program Files\\System Center Essentials\\");
     setup.SetString("CurrentVersion", "6.0.6278.0");
-    EXPECT_EQ("C:\\Program Files\\System Center Essentials\\", Text(&IValidate::GetSCEPath));
-    EXPECT_EQ("6.0.6278.0", Text(&IValidate::GetSCEVersion));
+    EXPECT_EQ("C:\\Program Files\\System Center Essentials\\", Text(kGetSCEPath));
+    EXPECT_EQ("6.0.6278.0", Text(kGetSCEVersion));
 
     // Texts come through the ANSI code page (1252 in the test prefix: 0xE9 is e acute).
     setup.SetString("InstallDirectory", "C:\\Caf\xE9");
-    EXPECT_EQ("C:\\Caf\xE9", Text(&IValidate::GetSCEPath));
+    EXPECT_EQ("C:\\Caf\xE9", Text(kGetSCEPath));
 
     // 260 bytes without a zero are taken whole, and nothing past them is read. (The byte after
     // the data is not zero: RegSetValueExA would count it as the terminator.)
     std::string full(261, 'D');
     setup.SetRaw("InstallDirectory", REG_SZ, full.data(), 260);
-    EXPECT_EQ(full.substr(0, 260), Text(&IValidate::GetSCEPath));
+    EXPECT_EQ(full.substr(0, 260), Text(kGetSCEPath));
     setup.SetString("InstallDirectory", std::string(259, 'E'));  // 260 bytes with its zero
-    EXPECT_EQ(std::string(259, 'E'), Text(&IValidate::GetSCEPath));
+    EXPECT_EQ(std::string(259, 'E'), Text(kGetSCEPath));
     // A longer value does not fit: the read fails and the text is empty, not a fallback.
     setup.SetString("InstallDirectory", std::string(260, 'F'));
-    EXPECT_EQ("", Text(&IValidate::GetSCEPath));
+    EXPECT_EQ("", Text(kGetSCEPath));
     setup.SetString("CurrentVersion", std::string(400, '7'));
-    EXPECT_EQ("", Text(&IValidate::GetSCEVersion));
+    EXPECT_EQ("", Text(kGetSCEVersion));
 
     setup.MakeUnreadable();
-    EXPECT_EQ("?", Text(&IValidate::GetSCEPath));
-    EXPECT_EQ("0.0.0.0", Text(&IValidate::GetSCEVersion));
+    EXPECT_EQ("?", Text(kGetSCEPath));
+    EXPECT_EQ("0.0.0.0", Text(kGetSCEVersion));
 }
 
 TEST(ProductQueries, SystemCenterEssentialsRole)
 {
     SavedKey uninstall(HKEY_LOCAL_MACHINE, kSceUninstall, KEY_WOW64_64KEY);
     uninstall.Remove();
-    EXPECT_EQ("?", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("?", Text(kGetSCEType));
     uninstall.MakeEmpty();
-    EXPECT_EQ("SERVER", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("SERVER", Text(kGetSCEType));
     uninstall.SetDword("InstallUIOnly", 1);
-    EXPECT_EQ("CONSOLE", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("CONSOLE", Text(kGetSCEType));
     uninstall.SetDword("InstallUIOnly", 0);
-    EXPECT_EQ("SERVER", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("SERVER", Text(kGetSCEType));
     uninstall.SetString("InstallUIOnly", "0");  // the bytes 0x30 0x00: not 0
-    EXPECT_EQ("CONSOLE", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("CONSOLE", Text(kGetSCEType));
     uninstall.SetDword("InstallUIOnly", 1);
     uninstall.MakeUnreadable();
-    EXPECT_EQ("?", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("?", Text(kGetSCEType));
 }
 
 struct X64Case {
     const char* name;
     const char* product;
-    TextCheck check;
+    CheckIndex check;
 };
 
 class X64Versions : public testing::TestWithParam<X64Case> {};
@@ -104,7 +104,7 @@ class X64Versions : public testing::TestWithParam<X64Case> {};
 TEST_P(X64Versions, MajorDotMinorOrFallback)
 {
     SavedKey key(HKEY_LOCAL_MACHINE, std::string(kUninstall) + GetParam().product, KEY_WOW64_64KEY);
-    TextCheck check = GetParam().check;
+    CheckIndex check = GetParam().check;
     key.Remove();
     EXPECT_EQ("0.0", Text(check));
     key.MakeEmpty();
@@ -129,11 +129,11 @@ TEST_P(X64Versions, MajorDotMinorOrFallback)
 
 INSTANTIATE_TEST_SUITE_P(ProductQueries, X64Versions,
                          testing::Values(X64Case{"ManagementPack", "{F951B229-BC01-4D9A-B4C4-B5B97F524C5D}",
-                                                 &IValidate::GetMSMP_x64Version},
+                                                 kGetMSMP_x64Version},
                                          X64Case{"Agent", "{B13F4F0E-002B-40F7-A67C-012E1B3DDEC2}",
-                                                 &IValidate::GetAgent_x64Version},
+                                                 kGetAgent_x64Version},
                                          X64Case{"Asc", "{A4A8F4DB-C96D-4BC2-B919-DCDDF13C60C4}",
-                                                 &IValidate::GetASC_x64Version}),
+                                                 kGetASC_x64Version}),
                          [](const testing::TestParamInfo<X64Case>& info) { return std::string(info.param.name); });
 
 // Each query reads its own key only.
@@ -146,9 +146,9 @@ TEST(ProductQueries, EachProductHasItsOwnKey)
     managementPack.SetDword("VersionMajor", 1);
     agent.SetDword("VersionMajor", 2);
     asc.SetDword("VersionMajor", 3);
-    EXPECT_EQ("1.0", Text(&IValidate::GetMSMP_x64Version));
-    EXPECT_EQ("2.0", Text(&IValidate::GetAgent_x64Version));
-    EXPECT_EQ("3.0", Text(&IValidate::GetASC_x64Version));
+    EXPECT_EQ("1.0", Text(kGetMSMP_x64Version));
+    EXPECT_EQ("2.0", Text(kGetAgent_x64Version));
+    EXPECT_EQ("3.0", Text(kGetASC_x64Version));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 #include "support/SavedRegistry.h"
 
 namespace {
@@ -53,23 +53,23 @@ TEST_F(RegistryViewsWow64, ProductQueriesReadTheSixtyFourBitView)
     setup.sixtyFour.SetString("CurrentVersion", "6.4.64.0");
     setup.thirtyTwo.SetString("InstallDirectory", "C:\\Program Files (x86)\\SCE32\\");
     setup.thirtyTwo.SetString("CurrentVersion", "3.2.32.0");
-    EXPECT_EQ("C:\\Program Files\\SCE64\\", Text(&IValidate::GetSCEPath));
-    EXPECT_EQ("6.4.64.0", Text(&IValidate::GetSCEVersion));
+    EXPECT_EQ("C:\\Program Files\\SCE64\\", Text(kGetSCEPath));
+    EXPECT_EQ("6.4.64.0", Text(kGetSCEVersion));
 
     BothViews role(std::string(kUninstall) + "System Center Essentials");
     role.sixtyFour.SetDword("InstallUIOnly", 1);
     role.thirtyTwo.SetDword("InstallUIOnly", 0);
-    EXPECT_EQ("CONSOLE", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("CONSOLE", Text(kGetSCEType));
     role.sixtyFour.SetDword("InstallUIOnly", 0);
     role.thirtyTwo.SetDword("InstallUIOnly", 1);
-    EXPECT_EQ("SERVER", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("SERVER", Text(kGetSCEType));
 
     const struct {
         const char* product;
-        TextCheck check;
-    } products[] = {{"{F951B229-BC01-4D9A-B4C4-B5B97F524C5D}", &IValidate::GetMSMP_x64Version},
-                    {"{B13F4F0E-002B-40F7-A67C-012E1B3DDEC2}", &IValidate::GetAgent_x64Version},
-                    {"{A4A8F4DB-C96D-4BC2-B919-DCDDF13C60C4}", &IValidate::GetASC_x64Version}};
+        CheckIndex check;
+    } products[] = {{"{F951B229-BC01-4D9A-B4C4-B5B97F524C5D}", kGetMSMP_x64Version},
+                    {"{B13F4F0E-002B-40F7-A67C-012E1B3DDEC2}", kGetAgent_x64Version},
+                    {"{A4A8F4DB-C96D-4BC2-B919-DCDDF13C60C4}", kGetASC_x64Version}};
     for (const auto& product : products) {
         BothViews key(std::string(kUninstall) + product.product);
         key.sixtyFour.SetDword("VersionMajor", 6);
@@ -85,9 +85,9 @@ TEST_F(RegistryViewsWow64, ProductQueriesReadTheSixtyFourBitView)
     // Only in the 32-bit view: the fallbacks.
     setup.sixtyFour.Remove();
     role.sixtyFour.Remove();
-    EXPECT_EQ("?", Text(&IValidate::GetSCEPath));
-    EXPECT_EQ("0.0.0.0", Text(&IValidate::GetSCEVersion));
-    EXPECT_EQ("?", Text(&IValidate::GetSCEType));
+    EXPECT_EQ("?", Text(kGetSCEPath));
+    EXPECT_EQ("0.0.0.0", Text(kGetSCEVersion));
+    EXPECT_EQ("?", Text(kGetSCEType));
 }
 
 TEST_F(RegistryViewsWow64, ProbesReadTheProcesssOwnView)
@@ -112,12 +112,12 @@ TEST_F(RegistryViewsWow64, ProbesReadTheProcesssOwnView)
     aspNet.other().Remove();
     sus.own().Remove();
     sus.other().MakeEmpty();
-    EXPECT_EQ(1, Flag(&IValidate::HasDotNetFramework2));
-    EXPECT_EQ(1, Flag(&IValidate::HasDotNetFramework3));
-    EXPECT_EQ(1, Flag(&IValidate::HasIIS));
-    EXPECT_EQ(1, Flag(&IValidate::HasMDAC28));
-    EXPECT_EQ(1, Flag(&IValidate::HasASPNET20));
-    EXPECT_EQ(1, Flag(&IValidate::NoSUS));
+    EXPECT_EQ(1, Flag(kHasDotNetFramework2));
+    EXPECT_EQ(1, Flag(kHasDotNetFramework3));
+    EXPECT_EQ(1, Flag(kHasIIS));
+    EXPECT_EQ(1, Flag(kHasMDAC28));
+    EXPECT_EQ(1, Flag(kHasASPNET20));
+    EXPECT_EQ(1, Flag(kNoSUS));
 
     // And the other way round.
     dotNet2.own().SetDword("Install", 0);
@@ -132,12 +132,12 @@ TEST_F(RegistryViewsWow64, ProbesReadTheProcesssOwnView)
     aspNet.other().MakeEmpty();
     sus.own().MakeEmpty();
     sus.other().Remove();
-    EXPECT_EQ(0, Flag(&IValidate::HasDotNetFramework2));
-    EXPECT_EQ(0, Flag(&IValidate::HasDotNetFramework3));
-    EXPECT_EQ(0, Flag(&IValidate::HasIIS));
-    EXPECT_EQ(0, Flag(&IValidate::HasMDAC28));
-    EXPECT_EQ(0, Flag(&IValidate::HasASPNET20));
-    EXPECT_EQ(0, Flag(&IValidate::NoSUS));
+    EXPECT_EQ(0, Flag(kHasDotNetFramework2));
+    EXPECT_EQ(0, Flag(kHasDotNetFramework3));
+    EXPECT_EQ(0, Flag(kHasIIS));
+    EXPECT_EQ(0, Flag(kHasMDAC28));
+    EXPECT_EQ(0, Flag(kHasASPNET20));
+    EXPECT_EQ(0, Flag(kNoSUS));
 }
 
 TEST_F(RegistryViewsWow64, RebootSourcesReadTheProcesssOwnView)
@@ -152,12 +152,12 @@ TEST_F(RegistryViewsWow64, RebootSourcesReadTheProcesssOwnView)
     updates.other().SetDword("Flags", 1);
     autoUpdate.own().SetDword("AUState", 7);
     updates.own().SetDword("Flags", 0);
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
     autoUpdate.own().SetDword("AUState", 8);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     autoUpdate.own().SetDword("AUState", 7);
     updates.own().SetDword("Flags", 2);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
 }
 
 }  // namespace

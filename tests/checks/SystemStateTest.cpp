@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 #include "support/SavedRegistry.h"
 
 namespace {
@@ -146,9 +146,9 @@ TEST_F(AdministratorsToken, IsAdminAnswersFromTheProcessToken)
 {
     BOOL member = FALSE;
     ASSERT_TRUE(CheckTokenMembership(nullptr, administrators, &member));
-    EXPECT_EQ(member ? 1 : 0, Flag(&IValidate::IsAdmin));
+    EXPECT_EQ(member ? 1 : 0, Flag(kIsAdmin));
     if (RunningUnderWine()) {
-        EXPECT_EQ(1, Flag(&IValidate::IsAdmin));
+        EXPECT_EQ(1, Flag(kIsAdmin));
     }
 }
 
@@ -167,16 +167,85 @@ TEST_F(AdministratorsToken, ImpersonationIsNotConsulted)
     ASSERT_NE(nullptr, restricted);
     HANDLE impersonation = nullptr;
     ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
-    int before = Flag(&IValidate::IsAdmin);
+    int before = Flag(kIsAdmin);
     ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
     BOOL member = TRUE;
     CheckTokenMembership(nullptr, administrators, &member);
-    int during = Flag(&IValidate::IsAdmin);
+    int during = Flag(kIsAdmin);
     RevertToSelf();
     EXPECT_FALSE(member) << "the impersonation took no effect";
     EXPECT_EQ(before, during);
     CloseHandle(impersonation);
     CloseHandle(restricted);
+}
+
+// The process token's DACL for the length of a test; put back on every path.
+class TokenDacl {
+public:
+    explicit TokenDacl(HANDLE token) : token_(token)
+    {
+        DWORD needed = 0;
+        GetKernelObjectSecurity(token, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+        saved_.resize(needed);
+        saved = needed > 0 && GetKernelObjectSecurity(token, DACL_SECURITY_INFORMATION, saved_.data(), needed, &needed);
+    }
+    ~TokenDacl()
+    {
+        if (saved)
+            SetKernelObjectSecurity(token_, DACL_SECURITY_INFORMATION, saved_.data());
+    }
+    bool saved = false;
+
+private:
+    HANDLE token_;
+    std::vector<BYTE> saved_;
+};
+
+// A page host impersonating its anonymous user: that thread token may query the process token
+// but not write it, and the open is checked against it. The answer stays the process's own.
+TEST_F(AdministratorsToken, AnImpersonationThatMayOnlyQueryTheProcessTokenChangesNothing)
+{
+    HANDLE restricted = DenyOnlyToken();
+    ASSERT_NE(nullptr, restricted);
+    HANDLE impersonation = nullptr;
+    ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+    CloseHandle(restricted);
+    HANDLE process = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), READ_CONTROL | WRITE_DAC, &process));
+    int before = Flag(&IValidate::IsAdmin);
+    BOOL writable = TRUE;
+    int during = -1;
+    {
+        TokenDacl restore(process);
+        ASSERT_TRUE(restore.saved);
+        // Everything to an enabled Administrators (the process), a query to everyone (the
+        // impersonation, whose Administrators is deny-only).
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+        BYTE aclBytes[256];
+        ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+        SECURITY_DESCRIPTOR descriptor;
+        bool set = InitializeAcl(acl, sizeof aclBytes, ACL_REVISION) &&
+                   AddAccessAllowedAce(acl, ACL_REVISION, TOKEN_ALL_ACCESS, administrators) &&
+                   AddAccessAllowedAce(acl, ACL_REVISION, TOKEN_QUERY, everyone) &&
+                   InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                   SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+                   SetKernelObjectSecurity(process, DACL_SECURITY_INFORMATION, &descriptor);
+        FreeSid(everyone);
+        ASSERT_TRUE(set);
+        ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+        HANDLE probe = nullptr;
+        writable = OpenProcessToken(GetCurrentProcess(), STANDARD_RIGHTS_REQUIRED | 0xFF, &probe);
+        if (probe != nullptr)
+            CloseHandle(probe);
+        during = Flag(&IValidate::IsAdmin);
+        RevertToSelf();
+    }
+    CloseHandle(process);
+    CloseHandle(impersonation);
+    EXPECT_FALSE(writable) << "the impersonation may write the process token: the case is not made";
+    EXPECT_EQ(before, during);
 }
 
 class RebootSources : public testing::Test {
@@ -205,23 +274,23 @@ protected:
 
 TEST_F(RebootSources, NothingPending)
 {
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
     autoUpdate.MakeEmpty();
     updates.MakeEmpty();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 TEST_F(RebootSources, AutomaticUpdates)
 {
     autoUpdate.SetDword("AUState", 8);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     autoUpdate.SetDword("AUState", 7);
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
     autoUpdate.SetDword("AUState", 8);
     updates.SetDword("Flags", 3);  // does not count, and does not hide the first source
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     autoUpdate.MakeUnreadable();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 TEST_F(RebootSources, UpdateFlags)
@@ -232,28 +301,28 @@ TEST_F(RebootSources, UpdateFlags)
     } cases[] = {{1, 1}, {2, 1}, {3, 0}, {0, 0}, {0x101, 0}};
     for (const auto& c : cases) {
         updates.SetDword("Flags", c.flags);
-        EXPECT_EQ(c.expected, Flag(&IValidate::IsRebootPending)) << c.flags;
+        EXPECT_EQ(c.expected, Flag(kIsRebootPending)) << c.flags;
     }
     updates.SetDword("Flags", 1);
     updates.MakeUnreadable();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 TEST_F(RebootSources, PendingFileRenameOperations)
 {
     SetRenames(100);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     SetRenames(260);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     // Longer than the 260-byte buffer: still pending, as most real lists are.
     SetRenames(261);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     SetRenames(2000);
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     renames.Set(REG_MULTI_SZ, "", 0);  // present and empty
-    EXPECT_EQ(1, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(1, Flag(kIsRebootPending));
     renames.Delete();
-    EXPECT_EQ(0, Flag(&IValidate::IsRebootPending));
+    EXPECT_EQ(0, Flag(kIsRebootPending));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include <set>
 #include <sstream>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 #include "EditionCases.h"
 #include "support/Paths.h"
 
@@ -160,11 +160,11 @@ TEST(VersionEmulationChild, ReportsTheRecordAndTheAnswers)
     ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record)));
     std::ofstream out(reportPath);
     out << record.dwPlatformId << ' ' << record.dwMajorVersion << ' ' << record.dwMinorVersion << ' '
-        << static_cast<unsigned>(record.wProductType) << ' ' << Flag(&IValidate::IsValidServer) << ' '
-        << Flag(&IValidate::IsValidConsole) << ' ' << Flag(&IValidate::IsValidAgent) << '\n';
-    out << '[' << Text(&IValidate::GetVersion) << "]\n";
+        << static_cast<unsigned>(record.wProductType) << ' ' << Flag(kIsValidServer) << ' '
+        << Flag(kIsValidConsole) << ' ' << Flag(kIsValidAgent) << '\n';
+    out << '[' << Text(kGetVersion) << "]\n";
     out << '[' << record.szCSDVersion << "]\n";
-    out << '[' << Text(&IValidate::GetServicePack) << "]\n";
+    out << '[' << Text(kGetServicePack) << "]\n";
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // MorvalethMsi.dll as an installer calls it: its export on a real session of Windows Installer,
 // against the answers of Morvaleth.DLL, loaded beside it without registration; and on handles
 // that are no session.
+#include "support/ImportHook.h"
 #include "support/LoadedServer.h"
 #include "support/Paths.h"
 #include "support/RegistrySnapshot.h"
+#include "support/SavedRegistry.h"
 #include "support/ScratchKey.h"
 
 #include "Checks.h"
@@ -169,12 +171,111 @@ TEST_F(Session, PublishesWhatTheComponentAnswersAndWritesNoKey)
         const Answer& answer = expected[i];
         std::wstring property = PropertyOf(answer.check);
         std::wstring want = answer.isText ? answer.text : (answer.flag ? L"1" : L"");
-        EXPECT_EQ(want, GetProperty(session, property)) << Narrow(property);
+        EXPECT_EQ(want, GetProperty(session, property)) << ToAnsi(property);
         std::wstring shown = answer.isText ? L"\"" + answer.text + L"\"" : (answer.flag ? L"1" : L"0");
         std::wstring outcome = want.empty() ? property + L" left unset" : property + L"=" + want;
-        EXPECT_EQ(L"Morvaleth: " + std::wstring(answer.check) + L" = " + shown + L"; " + outcome, g_infoLines[i]);
+        // Then the state, the reason code and reason (also published as _WHY), and the readings.
+        std::wstring why = GetProperty(session, property + L"_WHY");
+        EXPECT_FALSE(why.empty()) << Narrow(property);
+        const std::wstring& line = g_infoLines[i];
+        std::wstring start = L"Morvaleth: " + std::wstring(answer.check) + L" = " + shown + L"; " + outcome + L"; ";
+        EXPECT_EQ(start, line.substr(0, start.size()));
+        std::wstring rest = line.substr(std::min(start.size(), line.size()));
+        EXPECT_TRUE(rest.rfind(L"determined, ", 0) == 0 || rest.rfind(L"undetermined, ", 0) == 0) << Narrow(rest);
+        EXPECT_NE(std::wstring::npos, rest.find(L": " + why + L"; readings: ")) << Narrow(rest);
     }
     EXPECT_EQ(L"C:\\{[ProductCode]}\\Essentials", GetProperty(session, L"MORVALETH_GETSCEPATH"));
+    EXPECT_NE(std::wstring::npos, g_infoLines[20].find(L"InstallDirectory = \"C:\\{[ProductCode]}\\Essentials\""))
+        << Narrow(g_infoLines[20]);
+}
+
+// A package as an author writes one: the action before LaunchConditions and a condition whose
+// message names the reason. Wine's installer shows a refused condition's message only in a message
+// box (nothing in the log, and nothing at all under /qn; docs/PLATFORM.md), so the install runs with
+// the basic interface and the box that the installer raises is caught in its own import table.
+std::vector<std::wstring> g_messageBoxes;
+int WINAPI CatchMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT)
+{
+    g_messageBoxes.push_back(text != nullptr ? text : L"<null>");
+    return IDOK;
+}
+
+bool CreateGatedPackage(const std::wstring& path, const std::string& action)
+{
+    MSIHANDLE database = 0;
+    if (MsiOpenDatabaseW(path.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_CREATE), &database) != ERROR_SUCCESS)
+        return false;
+    const wchar_t* const statements[] = {
+        L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` CHAR(0) NOT NULL LOCALIZABLE "
+        L"PRIMARY KEY `Property`)",
+        L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductCode', '{3D5B0F3E-7A51-4E0B-9C83-1B2D6E4F5A70}')",
+        L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductName', 'Morvaleth gated test')",
+        L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductVersion', '1.0.0')",
+        L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('Manufacturer', 'Morvaleth')",
+        L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductLanguage', '1033')",
+        L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)",
+        L"CREATE TABLE `CustomAction` (`Action` CHAR(72) NOT NULL, `Type` SHORT NOT NULL, `Source` CHAR(72), "
+        L"`Target` CHAR(255) PRIMARY KEY `Action`)",
+        L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+        L"('MorvalethChecks', 1, 'MorvalethMsi', 'MorvalethChecks')",
+        L"CREATE TABLE `LaunchCondition` (`Condition` CHAR(255) NOT NULL, `Description` CHAR(255) NOT NULL "
+        L"LOCALIZABLE PRIMARY KEY `Condition`)",
+        L"INSERT INTO `LaunchCondition` (`Condition`, `Description`) VALUES ('MORVALETH_HASDOTNETFRAMEWORK2', "
+        L"'This product needs .NET Framework 2.0: [MORVALETH_HASDOTNETFRAMEWORK2_WHY]')",
+        L"CREATE TABLE `InstallExecuteSequence` (`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), "
+        L"`Sequence` SHORT PRIMARY KEY `Action`)",
+        L"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('MorvalethChecks', 1)",
+        L"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('LaunchConditions', 2)",
+    };
+    bool made = true;
+    for (const wchar_t* statement : statements)
+        made = made && Execute(database, statement);
+    MSIHANDLE view = 0, record = MsiCreateRecord(1);
+    made = made && MsiDatabaseOpenViewW(database, L"INSERT INTO `Binary` (`Name`, `Data`) VALUES ('MorvalethMsi', ?)",
+                                        &view) == ERROR_SUCCESS;
+    made = made && MsiRecordSetStreamW(record, 1, Widen(action).c_str()) == ERROR_SUCCESS &&
+           MsiViewExecute(view, record) == ERROR_SUCCESS;
+    MsiCloseHandle(view);
+    MsiCloseHandle(record);
+    MSIHANDLE summary = 0;
+    if (MsiGetSummaryInformationW(database, nullptr, 4, &summary) == ERROR_SUCCESS) {
+        MsiSummaryInfoSetPropertyW(summary, 7, VT_LPSTR, 0, nullptr, sizeof(void*) == 8 ? L"x64;1033" : L"Intel;1033");
+        MsiSummaryInfoSetPropertyW(summary, 9, VT_LPSTR, 0, nullptr, L"{5C0E1D2B-4A3F-4E6D-8B7C-9A0B1C2D3E4F}");
+        MsiSummaryInfoSetPropertyW(summary, 14, VT_I4, 200, nullptr, nullptr);
+        MsiSummaryInfoSetPropertyW(summary, 15, VT_I4, 2, nullptr, nullptr);
+        made = made && MsiSummaryInfoPersist(summary) == ERROR_SUCCESS;
+        MsiCloseHandle(summary);
+    }
+    made = made && MsiDatabaseCommit(database) == ERROR_SUCCESS;
+    MsiCloseHandle(database);
+    return made;
+}
+
+TEST(LaunchCondition, ARefusedInstallSaysWhatWasFound)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    std::wstring path = Widen(std::string(folder) + "morvaleth-gated-test.msi");
+    DeleteFileW(path.c_str());
+    ASSERT_TRUE(CreateGatedPackage(path, BesideExecutable("MorvalethMsi.dll")));
+    SavedKey dotNet(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v2.0.50727");
+    dotNet.Remove();
+
+    HMODULE msi = GetModuleHandleA("msi.dll");
+    ASSERT_NE(nullptr, msi);
+    ImportHook box("MessageBoxW", reinterpret_cast<void*>(CatchMessageBox), msi);
+    ASSERT_TRUE(box.Installed());
+    INSTALLUILEVEL previous = MsiSetInternalUI(INSTALLUILEVEL_BASIC, nullptr);
+    g_messageBoxes.clear();
+    UINT status = MsiInstallProductW(path.c_str(), L"");
+    MsiSetInternalUI(previous, nullptr);
+    DeleteFileW(path.c_str());
+
+    EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), status);
+    ASSERT_EQ(1u, g_messageBoxes.size());
+    EXPECT_EQ(L"This product needs .NET Framework 2.0: HKLM\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\"
+              L"v2.0.50727 not found: .NET Framework 2.0 is not installed",
+              g_messageBoxes[0]);
 }
 
 // Handles an installer would never pass, and one that a caller closed: an error, never a crash,

@@ -5,6 +5,7 @@
 #include "support/Process.h"
 #include "support/ScratchKey.h"
 
+#include "common/Activation.h"
 #include "regfree/FirstObject.h"
 
 #include <gtest/gtest.h>
@@ -76,10 +77,10 @@ TEST_F(RegistrationFree, ApplicationManifestByBothProgIds)
 TEST_F(RegistrationFree, RunTimeContextByBothProgIdsAndOnlyWhileActive)
 {
     {
-        DllContext context(Widen(BesideExecutable("Morvaleth.DLL")));
-        ASSERT_EQ(0u, context.Error());
+        ManifestContext context(Widen(BesideExecutable("Morvaleth.DLL")));
+        ASSERT_EQ(S_OK, context.Result());
         for (const wchar_t* progId : kProgIds)
-            ExpectReachedTheDll("run-time context", Narrow(progId), CreateFirstObject(progId));
+            ExpectReachedTheDll("run-time context", ToAnsi(progId), CreateFirstObject(progId));
     }
     // The context is gone: the class is unknown again.
     EXPECT_EQ(CO_E_CLASSSTRING, CreateFirstObject(L"Morvaleth.Validate").progId);

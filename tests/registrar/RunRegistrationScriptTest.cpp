@@ -56,7 +56,7 @@ TEST_F(RunRegistrationScriptTest, QuotesOfTheModulePathAreDoubled)
 {
     ModuleCopy copy({"Long Folder Name", "O'K"});
     ASSERT_NE(nullptr, copy.Handle());
-    std::string shortPath = ShortPath(Narrow(copy.Path()));
+    std::string shortPath = ShortPath(ToAnsi(copy.Path()));
     if (shortPath.empty() || shortPath.find(' ') != std::string::npos)
         GTEST_SKIP() << "this file system makes no 8.3 names";
     ASSERT_NE(std::string::npos, shortPath.find("\\O'K\\")) << shortPath;
@@ -76,7 +76,7 @@ TEST_F(RunRegistrationScriptTest, ModuleIsTheFullPathWhenThereIsNoShortForm)
     // short path no longer fits, so GetShortPathNameA fails (Wine makes 8.3 names by hash).
     ModuleCopy copy(std::vector<std::string>(40, "a b"));
     ASSERT_NE(nullptr, copy.Handle());
-    std::string full = Narrow(copy.Path());
+    std::string full = ToAnsi(copy.Path());
     if (!ShortPath(full).empty())
         GTEST_SKIP() << "this file system has a short form for " << full;
     HINSTANCE module = copy.Handle();

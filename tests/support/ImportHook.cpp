@@ -6,9 +6,9 @@
 
 namespace {
 
-void** FindImportSlot(const char* function)
+void** FindImportSlot(HMODULE module, const char* function)
 {
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    BYTE* base = reinterpret_cast<BYTE*>(module != nullptr ? module : GetModuleHandleA(nullptr));
     const IMAGE_NT_HEADERS* headers =
         reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -45,7 +45,8 @@ void Write(void** slot, void* value)
 
 }  // namespace
 
-ImportHook::ImportHook(const char* function, void* replacement) : slot_(FindImportSlot(function))
+ImportHook::ImportHook(const char* function, void* replacement, HMODULE module)
+    : slot_(FindImportSlot(module, function))
 {
     if (slot_ != nullptr) {
         original_ = *slot_;

@@ -2,10 +2,12 @@
 
 #include <initializer_list>
 
-bool PropertyName(const char* check, wchar_t (&name)[kPropertyNameSize])
+namespace {
+
+bool Compose(const char* check, const char* suffix, wchar_t (&name)[kPropertyNameSize])
 {
     std::size_t length = 0;
-    for (const char* part : {kPropertyPrefix, check}) {
+    for (const char* part : {kPropertyPrefix, check, suffix}) {
         for (const char* c = part; *c != '\0'; ++c) {
             if (length + 1 >= kPropertyNameSize) {
                 name[0] = L'\0';
@@ -19,3 +21,9 @@ bool PropertyName(const char* check, wchar_t (&name)[kPropertyNameSize])
     name[length] = L'\0';
     return true;
 }
+
+}  // namespace
+
+bool PropertyName(const char* check, wchar_t (&name)[kPropertyNameSize]) { return Compose(check, "", name); }
+
+bool WhyPropertyName(const char* check, wchar_t (&name)[kPropertyNameSize]) { return Compose(check, "_WHY", name); }

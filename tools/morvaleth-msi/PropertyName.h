@@ -10,3 +10,5 @@ const std::size_t kPropertyNameSize = 64;
 
 // False, with `name` empty, when the result would not fit.
 bool PropertyName(const char* check, wchar_t (&name)[kPropertyNameSize]);
+// The property that carries the check's one-line reason: the name above and "_WHY".
+bool WhyPropertyName(const char* check, wchar_t (&name)[kPropertyNameSize]);

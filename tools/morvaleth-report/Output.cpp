@@ -2,73 +2,20 @@
 
 #include <windows.h>
 
-#include <cwchar>
+std::string JsonText(const std::string& utf8) { return JsonString(FromUtf8(utf8)); }
 
-std::string ToAnsi(const std::wstring& text)
+std::string FormatJson(const std::vector<Answer>& answers, const std::string& member)
 {
-    if (text.empty())
-        return std::string();
-    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(length, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &narrow[0], length, nullptr, nullptr);
-    return narrow;
-}
-
-namespace {
-
-std::string Shown(const Answer& answer)
-{
-    if (FAILED(answer.result)) {
-        char code[32];
-        std::snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(answer.result));
-        return code;
-    }
-    return answer.isText ? ToAnsi(answer.text) : (answer.flag ? "true" : "false");
-}
-
-}  // namespace
-
-void PrintTable(std::FILE* out, const std::vector<Answer>& answers)
-{
-    size_t width = 5;
-    for (const Answer& answer : answers)
-        width = std::max(width, std::wcslen(answer.check));
-    std::fprintf(out, "%-*s  %s\n", static_cast<int>(width), "Check", "Answer");
-    std::fprintf(out, "%s  %s\n", std::string(width, '-').c_str(), std::string(6, '-').c_str());
-    for (const Answer& answer : answers)
-        std::fprintf(out, "%-*s  %s\n", static_cast<int>(width), ToAnsi(answer.check).c_str(), Shown(answer).c_str());
-}
-
-std::string JsonString(const std::wstring& text)
-{
-    std::string json = "\"";
-    for (wchar_t c : text) {
-        char escaped[8];
-        if (c == L'"' || c == L'\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-        } else if (c < 0x20 || c > 0x7E) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            json += escaped;
-        } else {
-            json += static_cast<char>(c);
-        }
-    }
-    return json + "\"";
-}
-
-void PrintJson(std::FILE* out, const std::vector<Answer>& answers, const std::string& member)
-{
-    std::fprintf(out, "{\n");
+    std::string json = "{\n";
     for (size_t i = 0; i < answers.size(); ++i) {
         const Answer& answer = answers[i];
         std::string value = FAILED(answer.result) ? "null"
                             : answer.isText      ? JsonString(answer.text)
                                                  : (answer.flag ? "true" : "false");
-        std::fprintf(out, "  %s: %s%s\n", JsonString(answer.check).c_str(), value.c_str(),
-                     i + 1 < answers.size() || !member.empty() ? "," : "");
+        json += "  " + JsonString(answer.check) + ": " + value + (i + 1 < answers.size() || !member.empty() ? "," : "") +
+                "\n";
     }
     if (!member.empty())
-        std::fprintf(out, "  %s\n", member.c_str());
-    std::fprintf(out, "}\n");
+        json += "  " + member + "\n";
+    return json + "}\n";
 }

@@ -16,18 +16,5 @@ struct Requirement {
 // False, with the reason in `error`, for an unknown check or a malformed requirement.
 bool ParseRequirement(const std::string& argument, Requirement& requirement, std::string& error);
 
-// Every requirement that the answers do not meet, in the order given, in plain words
-// ("HasDotNetFramework2 is false, required true"). A check that gave no answer meets nothing.
-struct UnmetRequirement {
-    Requirement requirement;
-    const Answer* answer;
-    std::string words;
-};
-std::vector<UnmetRequirement> UnmetRequirements(const std::vector<Requirement>& requirements,
-                                                const std::vector<Answer>& answers);
-
-// The JSON member "unmet": [{"check": ..., "required": ..., "answer": ...}, ...].
-std::string UnmetJson(const std::vector<UnmetRequirement>& unmet);
-
 // "GetVersion, HasDotNetFramework2, ..." with each check's kind, for the list of valid names.
 std::string CheckNameList();

@@ -2,10 +2,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <cstddef>
-
-// The longest text a check composes: a full 260-byte registry text and a terminator of our own.
-const std::size_t kCheckTextSize = 261;
 
 // Writes a Flag result: 1 or 0, never VARIANT_TRUE (-1). E_POINTER for a null location.
 HRESULT WriteFlag(VARIANT_BOOL* out, bool value);

@@ -1,4 +1,4 @@
-#include "checks/CheckResult.h"
+#include "object/CheckResult.h"
 
 #include <cstring>
 #include <new>

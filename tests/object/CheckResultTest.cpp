@@ -1,4 +1,6 @@
-#include "checks/CheckResult.h"
+#include "object/CheckResult.h"
+
+#include "checks/CheckText.h"
 
 #include <gtest/gtest.h>
 

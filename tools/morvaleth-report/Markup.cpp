@@ -1,0 +1,22 @@
+#include "Markup.h"
+
+std::string Escaped(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                out += "\xEF\xBF\xBD";
+            else
+                out += c;
+        }
+    }
+    return out;
+}
