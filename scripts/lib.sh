@@ -18,3 +18,21 @@ runs_32bit() { "$wine32_loader" --version >/dev/null 2>&1; }
 
 # Stops the Wine server of a prefix, if the prefix exists; a server left running keeps its state.
 stop_wineserver() { [ ! -d "$1" ] || WINEPREFIX="$1" wineserver -k 2>/dev/null || true; }
+
+# The PowerShell module as it ships: its source files and, under bin/x86 and bin/x64, the report
+# and DLL of each bitness (a bitness whose folder lacks them is left out).
+#   stage_module DEST X86_BIN X64_BIN
+stage_module() {
+    local dest="$1" arch from
+    rm -rf "$dest" && mkdir -p "$dest"
+    cp "$morvaleth_top"/powershell/Morvaleth/* "$dest/"
+    for arch in x86 x64; do
+        if [ "$arch" = x86 ]; then from="$2"; else from="$3"; fi
+        [ -f "$from/morvaleth-report.exe" ] && [ -f "$from/Morvaleth.DLL" ] || continue
+        mkdir -p "$dest/bin/$arch"
+        cp "$from/morvaleth-report.exe" "$from/Morvaleth.DLL" "$dest/bin/$arch/"
+    done
+}
+
+# PowerShell 7 as scripts/setup installs it.
+pwsh_program() { if [ -x "$HOME/.dotnet/tools/pwsh" ]; then echo "$HOME/.dotnet/tools/pwsh"; else command -v pwsh; fi; }
