@@ -16,6 +16,7 @@
 #include "FirstObjectBench.h"
 #include "InterpreterBench.h"
 #include "ModuleLoad.h"
+#include "ReadingsBench.h"
 #include "RegistrationBench.h"
 #include "Report.h"
 #include "Stopwatch.h"
@@ -46,7 +47,7 @@ const char kHelp[] =
     "  --cold-runs N            fresh child processes for the cold start (default 7)\n"
     "  --first-object-pairs N   fresh child processes per way for the first object (default 25)\n"
     "  --sections LIST          any of module,dispatch,names,registration,interpreter,\n"
-    "                           first-object\n"
+    "                           first-object,readings\n"
     "                           (default: all)\n"
     "  --quick                  few repetitions and sizes up to 10000, for a smoke run\n"
     "  --help                   show this text\n"
@@ -62,7 +63,8 @@ struct Options {
     int registrationCycles = 20;
     int coldRuns = 7;
     int firstObjectPairs = 25;
-    std::set<std::string> sections = {"module", "dispatch", "names", "registration", "interpreter", "first-object"};
+    std::set<std::string> sections = {"module",      "dispatch",     "names",   "registration",
+                                      "interpreter", "first-object", "readings"};
 };
 
 bool ParseCount(const char* text, long low, long high, long& value)
@@ -157,7 +159,7 @@ const char* Verdict(bool met) { return met ? "MET" : "MISSED"; }
 
 struct Results {
     bool module = false, dispatch = false, names = false, registration = false, interpreter = false,
-         firstObject = false;
+         firstObject = false, readings = false;
     ModuleSize size;
     ColdStartFigures cold;
     DispatchFigures calls;
@@ -165,11 +167,16 @@ struct Results {
     RegistrationFigures registry;
     std::vector<ScriptSizeFigures> scripts;
     FirstObjectFigures first;
+    ReadingsFigures explained;
 };
 
 void PrintSummary(const Results& r)
 {
     PrintHeading("Summary");
+    if (r.readings) {
+        std::printf("readings: 26 answers explained / without a log: %.2fx (paired median %.2fx)\n",
+                    Median(r.explained.explainedMs) / Median(r.explained.plainMs), Median(r.explained.ratio));
+    }
     if (r.module) {
         std::printf("module: %llu bytes on disk, %lu in memory; LoadLibrary + first object + first late-bound call: %.2f ms (median of %zu fresh processes)\n",
                     static_cast<unsigned long long>(r.size.fileBytes), static_cast<unsigned long>(r.size.imageBytes),
@@ -331,6 +338,15 @@ int Run(const Options& options)
         } else {
             PrintFirstObject(results.first);
             results.firstObject = true;
+        }
+    }
+    if (status == kDone && options.sections.count("readings")) {
+        PrintHeading("The 26 answers with and without their readings (checks library, in process)");
+        if (!MeasureReadings(options.dispatch.repetitions, results.explained)) {
+            status = Fail("readings", "ExplainAll gave fewer than 26 outcomes");
+        } else {
+            PrintReadings(results.explained);
+            results.readings = true;
         }
     }
     info->Release();
