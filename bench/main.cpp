@@ -89,7 +89,8 @@ bool ParseList(const char* text, std::vector<std::string>& items)
 
 bool ParseOptions(int argc, char** argv, Options& options)
 {
-    const std::set<std::string> known = {"module", "dispatch", "names", "registration", "interpreter", "first-object"};
+    const std::set<std::string> known = {"module", "dispatch", "names", "registration", "interpreter", "first-object",
+                                         "readings"};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;

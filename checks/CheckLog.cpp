@@ -119,8 +119,9 @@ std::string DescribeReading(const Reading& reading)
         line += " " + reading.root + "\\" + reading.path;
     else if (!reading.path.empty())
         line += " " + reading.path;
+    // No brackets: an installer's log formats them, and each escape costs it.
     if (reading.hasValue)
-        line += " [" + reading.value + "]";
+        line += " value \"" + reading.value + "\"";
     if (reading.view == ReadingView::Default)
         line += " (default view)";
     else if (const char* bits = ViewName(reading.view))
