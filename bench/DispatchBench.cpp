@@ -174,7 +174,7 @@ bool MeasureDispatch(IValidate* object, ITypeInfo* info, const DispatchOptions& 
         LPOLESTR name = s.name;
         if (FAILED(object->GetIDsOfNames(IID_NULL, &name, 1, kLocale, &s.id)) ||
             FAILED(info->GetIDsOfNames(&name, 1, &platform)) || s.id != platform) {
-            error = "the object and its type information disagree on the DISPID of " + Narrow(check.name);
+            error = "the object and its type information disagree on the DISPID of " + ToAnsi(check.name);
             return false;
         }
         subjects.push_back(s);
@@ -190,7 +190,7 @@ bool MeasureDispatch(IValidate* object, ITypeInfo* info, const DispatchOptions& 
             TimeBatch(static_cast<CallPath>(p), subjects[c], 3, failure);
             double ns = TimeBatch(static_cast<CallPath>(p), subjects[c], 8, failure);
             if (failure != S_OK) {
-                error = Narrow(figures.checks[c].name) + " failed on the path " + PathName(static_cast<CallPath>(p)) +
+                error = ToAnsi(figures.checks[c].name) + " failed on the path " + PathName(static_cast<CallPath>(p)) +
                         " with " + Hex(failure);
                 return false;
             }
@@ -213,7 +213,7 @@ bool MeasureDispatch(IValidate* object, ITypeInfo* info, const DispatchOptions& 
                 HRESULT failure = S_OK;
                 double ns = TimeBatch(path, subjects[c], row.batch[path], failure);
                 if (failure != S_OK) {
-                    error = Narrow(row.name) + " failed on the path " + PathName(path) + " with " + Hex(failure);
+                    error = ToAnsi(row.name) + " failed on the path " + PathName(path) + " with " + Hex(failure);
                     return false;
                 }
                 row.samples[path].push_back(ns);
@@ -260,7 +260,7 @@ void PrintDispatch(const DispatchFigures& f)
                     m[kLateBound] - m[kDirectTypeInfo], m[kDirectTypeInfoAgain] / m[kDirectTypeInfo]);
     };
     for (const CheckFigures& row : f.checks)
-        line(Narrow(row.name) + (row.dispatchBound ? " *" : ""), std::to_string(row.batch[kEarlyBound]), row.median);
+        line(ToAnsi(row.name) + (row.dispatchBound ? " *" : ""), std::to_string(row.batch[kEarlyBound]), row.median);
     line("TOTAL (" + std::to_string(f.all.checks) + " checks)", "", f.all.total);
     line("TOTAL * (" + std::to_string(f.dispatchBound.checks) + " checks)", "", f.dispatchBound.total);
     std::printf("* dispatch-bound: the check's own work costs less than %.0f ns early-bound\n", kDispatchBoundNs);
@@ -313,7 +313,7 @@ bool MeasureNames(IValidate* object, ITypeInfo* info, const DispatchOptions& opt
         Row row = {const_cast<LPOLESTR>(member), Upper(member), DISPID_UNKNOWN, {}};
         LPOLESTR name = row.name;
         if (FAILED(info->GetIDsOfNames(&name, 1, &row.id))) {
-            error = "ITypeInfo::GetIDsOfNames does not know " + Narrow(member);
+            error = "ITypeInfo::GetIDsOfNames does not know " + ToAnsi(member);
             return false;
         }
         rows.push_back(row);
@@ -343,7 +343,7 @@ bool MeasureNames(IValidate* object, ITypeInfo* info, const DispatchOptions& opt
             TimeNames(static_cast<NamePath>(p), object, info, name, 3, rows[i].id, failure);
             double ns = TimeNames(static_cast<NamePath>(p), object, info, name, 64, rows[i].id, failure);
             if (failure != S_OK) {
-                error = "GetIDsOfNames of " + Narrow(rows[i].name) + " failed or answered another DISPID: " + Hex(failure);
+                error = "GetIDsOfNames of " + ToAnsi(rows[i].name) + " failed or answered another DISPID: " + Hex(failure);
                 return false;
             }
             figures.names[i].batch[p] = BatchFor(ns, options.batchUs / 2);
@@ -357,7 +357,7 @@ bool MeasureNames(IValidate* object, ITypeInfo* info, const DispatchOptions& opt
                 HRESULT failure = S_OK;
                 double ns = TimeNames(path, object, info, name, figures.names[i].batch[path], rows[i].id, failure);
                 if (failure != S_OK) {
-                    error = "GetIDsOfNames of " + Narrow(rows[i].name) + " failed: " + Hex(failure);
+                    error = "GetIDsOfNames of " + ToAnsi(rows[i].name) + " failed: " + Hex(failure);
                     return false;
                 }
                 rows[i].samples[path].push_back(ns);
@@ -386,7 +386,7 @@ void PrintNames(const NamesFigures& f)
                     m[kNameCache], m[kNamePlatform], m[kNamePlatform] / m[kNameCache], m[kNameOtherCase]);
     };
     for (const NameFigures& row : f.names)
-        line(Narrow(row.name), std::to_string(row.index), std::to_string(row.batch[kNameCache]), row.median);
+        line(ToAnsi(row.name), std::to_string(row.index), std::to_string(row.batch[kNameCache]), row.median);
     line("TOTAL (" + std::to_string(f.names.size()) + " names)", "", "", f.total);
     std::printf("\nindex: the member's function index among the %d functions of the type information\n",
                 f.functions);

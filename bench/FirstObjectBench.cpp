@@ -8,6 +8,8 @@
 #include "ModuleLoad.h"
 #include "Report.h"
 #include "Stopwatch.h"
+#include "common/Activation.h"
+#include "common/ModulePath.h"
 #include "regfree/FirstObject.h"
 
 namespace {
@@ -28,7 +30,7 @@ std::wstring Canonical(const std::wstring& path)
 
 bool RunOnce(const std::wstring& library, const char* way, double& contextMs, double& totalMs, std::string& error)
 {
-    std::wstring commandLine = L"\"" + ThisProgram() + L"\" --first-object-child " +
+    std::wstring commandLine = L"\"" + ModulePath(nullptr) + L"\" --first-object-child " +
                                std::wstring(way, way + std::strlen(way)) + L" \"" + library + L"\"";
     std::string output;
     DWORD exitCode = 1;
@@ -47,8 +49,8 @@ bool RunOnce(const std::wstring& library, const char* way, double& contextMs, do
     std::string module = output.substr(consumed);
     while (!module.empty() && (module.back() == '\n' || module.back() == '\r'))
         module.pop_back();
-    if (Narrow(Canonical(library)) != module) {
-        error = std::string("the ") + way + " way loaded " + module + ", not " + Narrow(Canonical(library));
+    if (ToAnsi(Canonical(library)) != module) {
+        error = std::string("the ") + way + " way loaded " + module + ", not " + ToAnsi(Canonical(library));
         return false;
     }
     contextMs = context / 1e6;
@@ -102,17 +104,17 @@ int RunFirstObjectChild(const char* way, const wchar_t* library)
     int status = 3;
     {
         Stopwatch watch;
-        std::unique_ptr<DllContext> context;
+        std::unique_ptr<ManifestContext> context;
         if (manifest)
-            context.reset(new DllContext(library));
+            context.reset(new ManifestContext(library));
         double activated = watch.ElapsedNs();
-        if (context && context->Error() != 0) {
-            std::printf("the activation context failed: error %lu\n", static_cast<unsigned long>(context->Error()));
+        if (context && FAILED(context->Result())) {
+            std::printf("the activation context failed: %s\n", Hex(context->Result()).c_str());
         } else {
             FirstObject first = CreateFirstObject(L"Morvaleth.Validate");
             double done = watch.ElapsedNs();
             if (first.invoke == S_OK && !first.lateText.empty()) {
-                std::printf("%s %.0f %.0f %s\n", kChildTag, activated, done, Narrow(Canonical(first.module)).c_str());
+                std::printf("%s %.0f %.0f %s\n", kChildTag, activated, done, ToAnsi(Canonical(first.module)).c_str());
                 status = 0;
             } else {
                 std::printf("%s\n", Describe(L"Morvaleth.Validate", first).c_str());

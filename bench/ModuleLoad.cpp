@@ -7,19 +7,13 @@
 #include <cwchar>
 
 #include "Report.h"
+#include "common/ModulePath.h"
 #include "Stopwatch.h"
 
 namespace {
 typedef HRESULT(STDAPICALLTYPE* GetClassObject)(REFCLSID, REFIID, void**);
 
 const char kChildTag[] = "cold-start";
-}
-
-std::wstring ThisProgram()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
 }
 
 // Runs the child and returns what it wrote to its standard output; false when it did not end.
@@ -78,7 +72,7 @@ bool MeasureModuleSize(HMODULE library, ModuleSize& size, std::string& error)
 
 bool MeasureColdStart(const std::wstring& library, int runs, ColdStartFigures& figures, std::string& error)
 {
-    std::wstring commandLine = L"\"" + ThisProgram() + L"\" --cold-start-child \"" + library + L"\"";
+    std::wstring commandLine = L"\"" + ModulePath(nullptr) + L"\" --cold-start-child \"" + library + L"\"";
     for (int i = 0; i < runs; ++i) {
         std::string output;
         DWORD exitCode = 1;
@@ -104,7 +98,7 @@ bool MeasureColdStart(const std::wstring& library, int runs, ColdStartFigures& f
 
 void PrintColdStart(const ModuleSize& size, const ColdStartFigures& f)
 {
-    std::printf("library: %s\n", Narrow(size.path).c_str());
+    std::printf("library: %s\n", ToAnsi(size.path).c_str());
     std::printf("file size: %llu bytes; image size in memory (SizeOfImage): %lu bytes\n\n",
                 static_cast<unsigned long long>(size.fileBytes), static_cast<unsigned long>(size.imageBytes));
     std::printf("fresh child process per run, COM started before the clock (ms):\n");

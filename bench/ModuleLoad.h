@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-// This program's path, and a child run of a command line: what it wrote to its standard output
-// and its exit code; false when it did not start or did not end within a minute.
-std::wstring ThisProgram();
+// A child run of a command line: what it wrote to its standard output and its exit code; false
+// when it did not start or did not end within a minute.
 bool RunChild(const std::wstring& commandLine, std::string& output, DWORD& exitCode);
 
 // Size of the library on disk and in memory.

@@ -4,14 +4,6 @@
 
 #include "Stopwatch.h"
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string narrow;
-    for (wchar_t c : text)
-        narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return narrow;
-}
-
 std::string Hex(HRESULT code)
 {
     char text[16];

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
+
 // Text helpers for the report the bench prints.
-std::string Narrow(const std::wstring& text);
 std::string Hex(HRESULT code);
 void PrintHeading(const char* title);
 // A table of timings in milliseconds: a header, then one row of median, min and max per measure.

@@ -17,6 +17,7 @@
 #include "InterpreterBench.h"
 #include "ModuleLoad.h"
 #include "ReadingsBench.h"
+#include "common/ModulePath.h"
 #include "RegistrationBench.h"
 #include "Report.h"
 #include "Stopwatch.h"
@@ -361,18 +362,10 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--cold-start-child") == 0) {
-        int length = MultiByteToWideChar(CP_ACP, 0, argv[2], -1, nullptr, 0);
-        std::wstring library(length > 0 ? length : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, argv[2], -1, &library[0], length);
-        return RunColdStartChild(library.c_str());
-    }
-    if (argc == 4 && std::strcmp(argv[1], "--first-object-child") == 0) {
-        int length = MultiByteToWideChar(CP_ACP, 0, argv[3], -1, nullptr, 0);
-        std::wstring library(length > 0 ? length : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, argv[3], -1, &library[0], length);
-        return RunFirstObjectChild(argv[2], library.c_str());
-    }
+    if (argc == 3 && std::strcmp(argv[1], "--cold-start-child") == 0)
+        return RunColdStartChild(WideArguments(argc, argv)[2].c_str());
+    if (argc == 4 && std::strcmp(argv[1], "--first-object-child") == 0)
+        return RunFirstObjectChild(argv[2], WideArguments(argc, argv)[3].c_str());
     Options options;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

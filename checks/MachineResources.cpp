@@ -26,16 +26,18 @@ const LONGLONG kFreeSpaceThreshold = 1073741824;  // 2^30
 const char kNtfs[] = "NTFS";
 const char kWhiteSpace[] = " \t\n\v\f\r";
 
-// The Windows directory, zero-filled first; false when it does not fit in 255 characters.
+// The system Windows directory, zero-filled first; false when it does not fit in 255 characters.
 bool ReadWindowsDirectory(char (&directory)[255], CheckLog* log)
 {
     std::memset(directory, 0, sizeof directory);
-    UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+    // The shared folder: a program without the Terminal-Server-aware flag is given a per-user one
+    // by GetWindowsDirectoryA on a Remote Desktop host.
+    UINT length = GetSystemWindowsDirectoryA(directory, sizeof directory);
     // A path that does not fit leaves the buffer undefined: nothing then is read from it.
     bool read = length != 0 && length < sizeof directory;
     if (log != nullptr) {
         DWORD error = length == 0 ? GetLastError() : read ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
-        RecordCall(log, "GetWindowsDirectoryA", nullptr, static_cast<long>(error), read ? directory : nullptr);
+        RecordCall(log, "GetSystemWindowsDirectoryA", nullptr, static_cast<long>(error), read ? directory : nullptr);
         if (!read)
             RecordRule(log, "directory-unreadable");
     }

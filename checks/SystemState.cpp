@@ -13,8 +13,9 @@ const char kUpdateExeVolatile[] = "SOFTWARE\\Microsoft\\Updates\\UpdateExeVolati
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 const DWORD kAutoUpdateRebootRequired = 8;
-// Standard required rights and the eight token rights, as the check has always asked.
-const DWORD kProcessTokenAccess = STANDARD_RIGHTS_REQUIRED | 0xFF;
+// Only a query is made. The open is checked against the thread's token when it impersonates (a page
+// host's anonymous user), which may be refused the write rights on the process token.
+const DWORD kProcessTokenAccess = TOKEN_QUERY;
 
 ValueRead* Wanted(ValueRead& read, CheckLog* log) { return log != nullptr ? &read : nullptr; }
 

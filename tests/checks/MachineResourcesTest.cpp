@@ -101,7 +101,7 @@ TEST(MachineResources, MemoryChecksAnswerFromTheMemoryStatus)
 TEST(MachineResources, DiskChecksAnswerForTheWindowsVolume)
 {
     char directory[MAX_PATH] = {};
-    ASSERT_NE(0u, GetWindowsDirectoryA(directory, MAX_PATH));
+    ASSERT_NE(0u, GetSystemWindowsDirectoryA(directory, MAX_PATH));
     ULARGE_INTEGER available = {}, total = {}, totalFree = {};
     ASSERT_TRUE(GetDiskFreeSpaceExA(directory, &available, &total, &totalFree));
     LONGLONG read = ReadFreeBytesAvailable();

@@ -187,6 +187,75 @@ TEST_F(AdministratorsToken, ImpersonationIsNotConsulted)
     CloseHandle(restricted);
 }
 
+// The process token's DACL for the length of a test; put back on every path.
+class TokenDacl {
+public:
+    explicit TokenDacl(HANDLE token) : token_(token)
+    {
+        DWORD needed = 0;
+        GetKernelObjectSecurity(token, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+        saved_.resize(needed);
+        saved = needed > 0 && GetKernelObjectSecurity(token, DACL_SECURITY_INFORMATION, saved_.data(), needed, &needed);
+    }
+    ~TokenDacl()
+    {
+        if (saved)
+            SetKernelObjectSecurity(token_, DACL_SECURITY_INFORMATION, saved_.data());
+    }
+    bool saved = false;
+
+private:
+    HANDLE token_;
+    std::vector<BYTE> saved_;
+};
+
+// A page host impersonating its anonymous user: that thread token may query the process token
+// but not write it, and the open is checked against it. The answer stays the process's own.
+TEST_F(AdministratorsToken, AnImpersonationThatMayOnlyQueryTheProcessTokenChangesNothing)
+{
+    HANDLE restricted = DenyOnlyToken();
+    ASSERT_NE(nullptr, restricted);
+    HANDLE impersonation = nullptr;
+    ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+    CloseHandle(restricted);
+    HANDLE process = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), READ_CONTROL | WRITE_DAC, &process));
+    int before = Flag(&IValidate::IsAdmin);
+    BOOL writable = TRUE;
+    int during = -1;
+    {
+        TokenDacl restore(process);
+        ASSERT_TRUE(restore.saved);
+        // Everything to an enabled Administrators (the process), a query to everyone (the
+        // impersonation, whose Administrators is deny-only).
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+        BYTE aclBytes[256];
+        ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+        SECURITY_DESCRIPTOR descriptor;
+        bool set = InitializeAcl(acl, sizeof aclBytes, ACL_REVISION) &&
+                   AddAccessAllowedAce(acl, ACL_REVISION, TOKEN_ALL_ACCESS, administrators) &&
+                   AddAccessAllowedAce(acl, ACL_REVISION, TOKEN_QUERY, everyone) &&
+                   InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                   SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+                   SetKernelObjectSecurity(process, DACL_SECURITY_INFORMATION, &descriptor);
+        FreeSid(everyone);
+        ASSERT_TRUE(set);
+        ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+        HANDLE probe = nullptr;
+        writable = OpenProcessToken(GetCurrentProcess(), STANDARD_RIGHTS_REQUIRED | 0xFF, &probe);
+        if (probe != nullptr)
+            CloseHandle(probe);
+        during = Flag(&IValidate::IsAdmin);
+        RevertToSelf();
+    }
+    CloseHandle(process);
+    CloseHandle(impersonation);
+    EXPECT_FALSE(writable) << "the impersonation may write the process token: the case is not made";
+    EXPECT_EQ(before, during);
+}
+
 class RebootSources : public testing::Test {
 protected:
     RebootSources()

@@ -171,7 +171,7 @@ TEST_F(Session, PublishesWhatTheComponentAnswersAndWritesNoKey)
         const Answer& answer = expected[i];
         std::wstring property = PropertyOf(answer.check);
         std::wstring want = answer.isText ? answer.text : (answer.flag ? L"1" : L"");
-        EXPECT_EQ(want, GetProperty(session, property)) << Narrow(property);
+        EXPECT_EQ(want, GetProperty(session, property)) << ToAnsi(property);
         std::wstring shown = answer.isText ? L"\"" + answer.text + L"\"" : (answer.flag ? L"1" : L"0");
         std::wstring outcome = want.empty() ? property + L" left unset" : property + L"=" + want;
         // Then the state, the reason code and reason (also published as _WHY), and the readings.

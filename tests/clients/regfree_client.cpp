@@ -5,6 +5,8 @@
 #include "support/Process.h"
 #include "support/ScratchKey.h"
 
+#include "Checks.h"
+#include "common/Activation.h"
 #include "regfree/FirstObject.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <cwctype>
 #include <map>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -76,13 +79,34 @@ TEST_F(RegistrationFree, ApplicationManifestByBothProgIds)
 TEST_F(RegistrationFree, RunTimeContextByBothProgIdsAndOnlyWhileActive)
 {
     {
-        DllContext context(Widen(BesideExecutable("Morvaleth.DLL")));
-        ASSERT_EQ(0u, context.Error());
+        ManifestContext context(Widen(BesideExecutable("Morvaleth.DLL")));
+        ASSERT_EQ(S_OK, context.Result());
         for (const wchar_t* progId : kProgIds)
-            ExpectReachedTheDll("run-time context", Narrow(progId), CreateFirstObject(progId));
+            ExpectReachedTheDll("run-time context", ToAnsi(progId), CreateFirstObject(progId));
     }
     // The context is gone: the class is unknown again.
     EXPECT_EQ(CO_E_CLASSSTRING, CreateFirstObject(L"Morvaleth.Validate").progId);
+}
+
+// Script hosts activate the context around CreateObject only (Microsoft.Windows.ActCtx), and some
+// hosts drop it: every check must still answer by name once it is gone.
+TEST_F(RegistrationFree, LateBindingOutlivesTheContext)
+{
+    // Freshly loaded, so that no type information is left from a call made inside a context.
+    CoFreeUnusedLibrariesEx(0, 0);
+    const std::wstring dll = Widen(BesideExecutable("Morvaleth.DLL"));
+    ASSERT_EQ(nullptr, GetModuleHandleW(dll.c_str())) << "the DLL is still loaded";
+    IDispatch* object = nullptr;
+    {
+        ManifestContext context(dll);
+        ASSERT_EQ(S_OK, context.Result());
+        ASSERT_EQ(S_OK, CreateByProgId(L"Morvaleth.Validate", IID_IDispatch, reinterpret_cast<void**>(&object)));
+    }
+    std::vector<Answer> answers = CallLateBound(object);
+    object->Release();
+    EXPECT_EQ(26u, answers.size());
+    for (const Answer& answer : answers)
+        EXPECT_EQ(S_OK, answer.result) << ToAnsi(answer.check);
 }
 
 }  // namespace

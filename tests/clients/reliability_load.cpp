@@ -79,8 +79,8 @@ std::string Difference(const char* binding, const std::vector<Answer>& got, cons
     for (size_t index = 0; index < got.size(); ++index) {
         std::wstring answer = Render(got[index]);
         if (answer != expected[index])
-            return Narrow(got[index].check) + " answered " + Narrow(answer) + " " + binding + ", the first object " +
-                   Narrow(expected[index]);
+            return ToAnsi(got[index].check) + " answered " + ToAnsi(answer) + " " + binding + ", the first object " +
+                   ToAnsi(expected[index]);
     }
     return std::string();
 }

@@ -34,7 +34,7 @@ protected:
         if (!object)
             return answers;
         for (const Answer& answer : CallEarlyBound(object))
-            answers[Narrow(answer.check)] = answer.isText ? Narrow(answer.text) : std::to_string(answer.rawFlag);
+            answers[ToAnsi(answer.check)] = answer.isText ? ToAnsi(answer.text) : std::to_string(answer.rawFlag);
         object->Release();
         return answers;
     }

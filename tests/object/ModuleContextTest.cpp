@@ -110,7 +110,7 @@ void NoteAllocation(std::size_t) { Note(); }
 decltype(&RegOpenKeyExA) g_regOpenKeyEx;
 decltype(&GetVersionExA) g_getVersionEx;
 decltype(&GlobalMemoryStatus) g_globalMemoryStatus;
-decltype(&GetWindowsDirectoryA) g_getWindowsDirectory;
+decltype(&GetSystemWindowsDirectoryA) g_getWindowsDirectory;
 decltype(&AllocateAndInitializeSid) g_allocateAndInitializeSid;
 
 LSTATUS WINAPI WatchedRegOpenKeyEx(HKEY key, LPCSTR path, DWORD options, REGSAM access, PHKEY out)
@@ -170,7 +170,7 @@ TEST_F(ModuleContext, EveryCheckRunsInTheLibrarysState)
     Watch(hooks, "RegOpenKeyExA", &WatchedRegOpenKeyEx, g_regOpenKeyEx);
     Watch(hooks, "GetVersionExA", &WatchedGetVersionEx, g_getVersionEx);
     Watch(hooks, "GlobalMemoryStatus", &WatchedGlobalMemoryStatus, g_globalMemoryStatus);
-    Watch(hooks, "GetWindowsDirectoryA", &WatchedGetWindowsDirectory, g_getWindowsDirectory);
+    Watch(hooks, "GetSystemWindowsDirectoryA", &WatchedGetWindowsDirectory, g_getWindowsDirectory);
     Watch(hooks, "AllocateAndInitializeSid", &WatchedAllocateAndInitializeSid, g_allocateAndInitializeSid);
     SetAllocationObserver(NoteAllocation);
     for (const NamedFlagCheck& check : kFlagChecks) {

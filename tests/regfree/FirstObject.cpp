@@ -6,37 +6,8 @@
 #include <sstream>
 #include <vector>
 
-namespace {
-
-std::string Ansi(const std::wstring& text)
-{
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(length > 0 ? length - 1 : 0, '\0');
-    if (length > 1)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
-    return narrow;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    return wide;
-}
-
-std::wstring ServingModule(IUnknown* object)
-{
-    HMODULE module = nullptr;
-    wchar_t path[MAX_PATH] = {};
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           *reinterpret_cast<LPCWSTR*>(object), &module))
-        GetModuleFileNameW(module, path, MAX_PATH);
-    return path;
-}
-
-}  // namespace
+#include "common/Activation.h"
+#include "common/Text.h"
 
 FirstObject CreateFirstObject(const wchar_t* progId)
 {
@@ -74,36 +45,14 @@ FirstObject CreateFirstObject(const wchar_t* progId)
     return first;
 }
 
-DllContext::DllContext(const std::wstring& dll)
-{
-    ACTCTXW request = {};
-    request.cbSize = sizeof request;
-    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.lpSource = dll.c_str();
-    request.lpResourceName = MAKEINTRESOURCEW(1);
-    context_ = CreateActCtxW(&request);
-    if (context_ == INVALID_HANDLE_VALUE)
-        error_ = GetLastError();
-    else if (!ActivateActCtx(context_, &cookie_))
-        error_ = GetLastError();
-}
-
-DllContext::~DllContext()
-{
-    if (cookie_)
-        DeactivateActCtx(0, cookie_);
-    if (context_ != INVALID_HANDLE_VALUE)
-        ReleaseActCtx(context_);
-}
-
 std::string Describe(const wchar_t* progId, const FirstObject& first)
 {
     char codes[64];
     std::snprintf(codes, sizeof codes, "%08lx|%08lx|%08lx|%08lx", static_cast<unsigned long>(first.progId),
                   static_cast<unsigned long>(first.create), static_cast<unsigned long>(first.names),
                   static_cast<unsigned long>(first.invoke));
-    return Ansi(progId) + "|" + codes + "|" + Ansi(first.lateText) + "|" + Ansi(first.earlyText) + "|" +
-           Ansi(first.module);
+    return ToAnsi(progId) + "|" + codes + "|" + ToAnsi(first.lateText) + "|" + ToAnsi(first.earlyText) + "|" +
+           ToAnsi(first.module);
 }
 
 bool Parse(const std::string& line, std::string& progId, FirstObject& first)
@@ -121,9 +70,9 @@ bool Parse(const std::string& line, std::string& progId, FirstObject& first)
     for (int i = 0; i < 4; ++i)
         *codes[i] = static_cast<HRESULT>(std::stoul(fields[1 + i], nullptr, 16));
     progId = fields[0];
-    first.lateText = Wide(fields[5]);
-    first.earlyText = Wide(fields[6]);
-    first.module = Wide(fields[7]);
+    first.lateText = Widen(fields[5]);
+    first.earlyText = Widen(fields[6]);
+    first.module = Widen(fields[7]);
     if (!first.module.empty() && first.module.back() == L'\r')
         first.module.pop_back();
     return true;

@@ -16,21 +16,6 @@ struct FirstObject {
 };
 FirstObject CreateFirstObject(const wchar_t* progId);
 
-// A run-time activation context from resource 1 of a DLL, active for the holder's life.
-class DllContext {
-public:
-    explicit DllContext(const std::wstring& dll);
-    ~DllContext();
-    DllContext(const DllContext&) = delete;
-    DllContext& operator=(const DllContext&) = delete;
-    DWORD Error() const { return error_; }
-
-private:
-    HANDLE context_ = INVALID_HANDLE_VALUE;
-    ULONG_PTR cookie_ = 0;
-    DWORD error_ = 0;
-};
-
 // One line "progid|hr|hr|hr|hr|late|early|module" (ANSI), and back.
 std::string Describe(const wchar_t* progId, const FirstObject& first);
 bool Parse(const std::string& line, std::string& progId, FirstObject& first);

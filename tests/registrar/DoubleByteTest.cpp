@@ -91,7 +91,7 @@ TEST_F(DoubleByte, ModulePathKeepsItsCharacters)
     if (copy.Handle() == nullptr)
         GTEST_SKIP() << "no folder with Japanese characters here: Wine needs the Linux locale "
                         "ja_JP.UTF-8 (localedef) to name files in code page 932";
-    std::string full = Narrow(copy.Path());
+    std::string full = ToAnsi(copy.Path());
     char shortPath[MAX_PATH];
     DWORD length = GetShortPathNameA(full.c_str(), shortPath, MAX_PATH);
     if (length > 0 && length < MAX_PATH)

@@ -42,7 +42,7 @@ Lines Registered()
         kClass + "\\VersionIndependentProgID|@=sz:Morvaleth.Validate",
         kClass + "\\Programmable",
         kClass + "\\InprocServer32",
-        kClass + "\\InprocServer32|@=sz:" + Narrow(kTestModule),
+        kClass + "\\InprocServer32|@=sz:" + ToAnsi(kTestModule),
         kClass + "\\InprocServer32|ThreadingModel=sz:Apartment",
         kClass + "\\TypeLib",
         kClass + "\\TypeLib|@=sz:{23DE8B21-CC1D-448D-B825-2C4D4DB8F325}",

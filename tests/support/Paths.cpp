@@ -15,24 +15,6 @@ std::string ExecutableDirectory()
 
 std::string BesideExecutable(const std::string& name) { return ExecutableDirectory() + name; }
 
-std::wstring Widen(const std::string& text)
-{
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(length > 0 ? length - 1 : 0, '\0');
-    if (length > 1)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
-    return narrow;
-}
-
 std::string ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -8,7 +8,7 @@
 
 namespace {
 
-int Run(const std::string& commandLine, std::string* output, int seconds)
+int Run(const std::wstring& commandLine, std::string* output, int seconds)
 {
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -17,9 +17,9 @@ int Run(const std::string& commandLine, std::string* output, int seconds)
     if (readEnd)
         SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (output) {
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -28,7 +28,7 @@ int Run(const std::string& commandLine, std::string* output, int seconds)
         startup.hStdError = writeEnd;
     }
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
                                   &startup, &process);
     if (writeEnd)
         CloseHandle(writeEnd);
@@ -56,9 +56,16 @@ int Run(const std::string& commandLine, std::string* output, int seconds)
 
 }  // namespace
 
-int RunProcess(const std::string& commandLine, int seconds) { return Run(commandLine, nullptr, seconds); }
+int RunProcess(const std::string& commandLine, int seconds) { return Run(Widen(commandLine), nullptr, seconds); }
+
+int RunProcess(const std::wstring& commandLine, int seconds) { return Run(commandLine, nullptr, seconds); }
 
 int RunProcessCapture(const std::string& commandLine, std::string& output, int seconds)
+{
+    return Run(Widen(commandLine), &output, seconds);
+}
+
+int RunProcessCapture(const std::wstring& commandLine, std::string& output, int seconds)
 {
     return Run(commandLine, &output, seconds);
 }

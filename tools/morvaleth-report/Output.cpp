@@ -2,17 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
-
-std::string ToAnsi(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(length, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &narrow[0], length, nullptr, nullptr);
-    return narrow;
-}
 
 namespace {
 
@@ -37,24 +28,6 @@ void PrintTable(std::FILE* out, const std::vector<Answer>& answers)
     std::fprintf(out, "%s  %s\n", std::string(width, '-').c_str(), std::string(6, '-').c_str());
     for (const Answer& answer : answers)
         std::fprintf(out, "%-*s  %s\n", static_cast<int>(width), ToAnsi(answer.check).c_str(), Shown(answer).c_str());
-}
-
-std::string JsonString(const std::wstring& text)
-{
-    std::string json = "\"";
-    for (wchar_t c : text) {
-        char escaped[8];
-        if (c == L'"' || c == L'\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-        } else if (c < 0x20 || c > 0x7E) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            json += escaped;
-        } else {
-            json += static_cast<char>(c);
-        }
-    }
-    return json + "\"";
 }
 
 void PrintJson(std::FILE* out, const std::vector<Answer>& answers, const std::string& member)

@@ -4,11 +4,10 @@
 #include <vector>
 
 #include "Checks.h"
+#include "common/Text.h"
 
 // An aligned two-column table: check, answer (true/false or the text).
 void PrintTable(std::FILE* out, const std::vector<Answer>& answers);
 // One JSON object: check names as keys, Booleans as true/false, texts as strings (ASCII, \u escapes);
 // `member`, when given ("name": value), stands last.
 void PrintJson(std::FILE* out, const std::vector<Answer>& answers, const std::string& member = std::string());
-std::string JsonString(const std::wstring& text);
-std::string ToAnsi(const std::wstring& text);

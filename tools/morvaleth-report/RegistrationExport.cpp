@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include "common/ModulePath.h"
+#include "common/Text.h"
+
 namespace {
 
 const char kScratch[] = "Software\\Morvaleth\\RegistrationExport";
@@ -135,7 +138,7 @@ bool PrintTree(std::string& out, const InstallerPaths* paths, HKEY key, const st
 
 class Library {
 public:
-    explicit Library(const std::string& path) : handle(LoadLibraryA(path.c_str())) {}
+    explicit Library(const std::wstring& path) : handle(LoadLibraryW(path.c_str())) {}
     ~Library()
     {
         if (handle)
@@ -148,7 +151,7 @@ public:
 
 namespace {
 
-long Export(const std::string& dllPath, InstallerPaths* paths, std::FILE* out)
+long Export(const std::wstring& dllPath, InstallerPaths* paths, std::FILE* out)
 {
     Library dll(dllPath);
     if (!dll.handle)
@@ -160,14 +163,15 @@ long Export(const std::string& dllPath, InstallerPaths* paths, std::FILE* out)
         return HRESULT_FROM_WIN32(GetLastError());
     if (paths) {
         // The forms in which the registration names the DLL: those it reads itself.
-        char path[MAX_PATH] = {}, shortPath[MAX_PATH] = {};
-        DWORD length = GetModuleFileNameA(dll.handle, path, MAX_PATH);
+        // Registry values are read narrow: the forms are compared in the ANSI code page.
+        std::wstring path = ModulePath(dll.handle);
+        wchar_t shortPath[MAX_PATH] = {};
+        DWORD length = path.empty() ? 0 : GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
         // Equal forms would leave it open which of them a value means.
-        if (length == 0 || length >= MAX_PATH || !GetShortPathNameA(path, shortPath, MAX_PATH) ||
-            lstrcmpiA(path, shortPath) == 0)
+        if (length == 0 || length >= MAX_PATH || lstrcmpiW(path.c_str(), shortPath) == 0)
             return E_UNEXPECTED;
-        paths->longPath = path;
-        paths->shortPath = shortPath;
+        paths->longPath = ToAnsi(path);
+        paths->shortPath = ToAnsi(shortPath);
         paths->folder = paths->longPath.substr(0, paths->longPath.find_last_of('\\') + 1);
         paths->shortFolder = paths->shortPath.substr(0, paths->shortPath.find_last_of('\\') + 1);
     }
@@ -196,12 +200,12 @@ long Export(const std::string& dllPath, InstallerPaths* paths, std::FILE* out)
 
 }  // namespace
 
-long ExportRegistration(const std::string& dllPath, std::FILE* out)
+long ExportRegistration(const std::wstring& dllPath, std::FILE* out)
 {
     return Export(dllPath, nullptr, out);
 }
 
-long ExportRegistrationForInstaller(const std::string& dllPath, const std::string& fileKey,
+long ExportRegistrationForInstaller(const std::wstring& dllPath, const std::string& fileKey,
                                     const std::string& dirProperty, std::FILE* out)
 {
     InstallerPaths paths{fileKey, dirProperty, {}, {}, {}, {}};

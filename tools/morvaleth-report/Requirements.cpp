@@ -8,16 +8,6 @@
 
 namespace {
 
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
 const wchar_t* KnownCheck(const std::wstring& name)
 {
     for (const wchar_t* check : CheckNames())

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "Activation.h"
 #include "Checks.h"
 #include "Output.h"
 #include "RegistrationExport.h"
 #include "Requirements.h"
+#include "common/Activation.h"
+#include "common/ModulePath.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -59,28 +61,11 @@ const char kHelp[] =
     "class could not be created, nor the DLL through its manifest; 5 the export failed;\n"
     "6 a requirement is not met.\n";
 
-std::string DllBesideProgram()
-{
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    return full.substr(0, full.find_last_of("\\/") + 1) + "Morvaleth.DLL";
-}
-
-std::wstring Widen(const std::string& text)
-{
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    return wide;
-}
-
 struct Options {
     bool late = false;
     bool json = false;
     bool dllGiven = false;
-    std::string dll;
+    std::wstring dll;
     std::vector<Requirement> requirements;
 };
 
@@ -97,7 +82,7 @@ int Activate(const Options& options, ActivatedObject& validate)
             return kAllAnswered;
         }
     }
-    HRESULT manifest = validate.ThroughManifest(Widen(options.dll), iid);
+    HRESULT manifest = validate.ThroughManifest(options.dll, iid);
     if (SUCCEEDED(manifest)) {
         std::string why = options.dllGiven ? "as --dll asked"
                           : IsNotRegistered(registered) ? "the class is not registered"
@@ -113,7 +98,7 @@ int Activate(const Options& options, ActivatedObject& validate)
     std::fprintf(stderr,
                  "morvaleth-report: %s gives no object through its manifest (0x%08lX)%s\n"
                  "Register it (regsvr32 Morvaleth.DLL) or name a %d-bit Morvaleth.DLL with --dll PATH.\n",
-                 options.dll.c_str(), static_cast<unsigned long>(manifest),
+                 ToAnsi(options.dll).c_str(), static_cast<unsigned long>(manifest),
                  manifest == HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT) ? ": not a DLL of this program's bitness" : "",
                  static_cast<int>(sizeof(void*) * 8));
     return options.dllGiven || IsNotRegistered(registered) ? kNoObject : kCannotCreate;
@@ -150,7 +135,9 @@ int main(int argc, char** argv)
 {
     Options options;
     bool exportRegistration = false;
-    options.dll = DllBesideProgram();
+    // Wide: the report must find and load its DLL from a folder named outside the ANSI code page.
+    std::vector<std::wstring> wideArguments = WideArguments(argc, argv);
+    options.dll = BesideThisProgram(L"Morvaleth.DLL");
     const char* fileKey = nullptr;
     const char* dirProperty = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -161,7 +148,7 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--export-registration") == 0) {
             exportRegistration = true;
         } else if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
-            options.dll = argv[++i];
+            options.dll = wideArguments[++i];
             options.dllGiven = true;
         } else if (std::strcmp(argv[i], "--require") == 0 && i + 1 < argc) {
             Requirement requirement;
@@ -198,7 +185,7 @@ int main(int argc, char** argv)
         long result = fileKey ? ExportRegistrationForInstaller(options.dll, fileKey, dirProperty, stdout)
                               : ExportRegistration(options.dll, stdout);
         if (FAILED(result))
-            std::fprintf(stderr, "morvaleth-report: DllRegisterServer of %s failed (0x%08lX)\n", options.dll.c_str(),
+            std::fprintf(stderr, "morvaleth-report: DllRegisterServer of %s failed (0x%08lX)\n", ToAnsi(options.dll).c_str(),
                          static_cast<unsigned long>(result));
         status = FAILED(result) ? kExportFailed : kAllAnswered;
     } else {
