@@ -3,6 +3,7 @@
 #include <new>
 
 #include "object/Validate.h"
+#include "object/ValidateTypeInfo.h"
 
 HRESULT CreateValidateInstance(IUnknown* outer, REFIID iid, void** out)
 {
@@ -17,7 +18,11 @@ HRESULT CreateValidateInstance(IUnknown* outer, REFIID iid, void** out)
     if (object == nullptr)
         return E_OUTOFMEMORY;
     HRESULT result = object->QueryInterface(iid, out);
-    if (result != S_OK)
+    if (result != S_OK) {
         Validate::Destroy(object);  // gives the module lock back
+        return result;
+    }
+    // In the creator's activation context, which may find a library that is not registered.
+    ValidateTypeInfo().LoadWithinActivationContext();
     return result;
 }

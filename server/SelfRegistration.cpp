@@ -23,32 +23,24 @@ const CategoryEntry* CategoriesOf(const ClassEntry& row)
     return row.categories != nullptr ? row.categories() : nullptr;
 }
 
-// Converts and loads one candidate path; the wide path is left in `wide`.
-HRESULT LoadFrom(const char* path, wchar_t (&wide)[kPathSize], ITypeLib** typeLib)
-{
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathSize) == 0)
-        return LastErrorResult();
-    return LoadTypeLib(wide, typeLib);
-}
-
 typedef HRESULT(WINAPI* UnRegisterTypeLibFunction)(REFGUID, WORD, WORD, LCID, SYSKIND);
 
 }  // namespace
 
-bool ReplaceExtensionWithTlb(char (&path)[MAX_PATH])
+bool ReplaceExtensionWithTlb(wchar_t (&path)[MAX_PATH])
 {
-    char* dot = nullptr;
-    char* cursor = path;
-    while (*cursor != '\0') {
-        if (*cursor == '.')
+    wchar_t* dot = nullptr;
+    wchar_t* cursor = path;
+    for (; *cursor != L'\0'; ++cursor) {
+        if (*cursor == L'.')
             dot = cursor;
-        cursor = CharNextA(cursor);
     }
-    char* from = dot != nullptr ? dot : cursor;
-    const char extension[] = ".tlb";
-    if ((from - path) + static_cast<int>(sizeof extension) > kPathSize)
+    wchar_t* from = dot != nullptr ? dot : cursor;
+    const wchar_t extension[] = L".tlb";
+    const int extensionSize = static_cast<int>(sizeof extension / sizeof extension[0]);
+    if ((from - path) + extensionSize > kPathSize)
         return false;
-    lstrcpynA(from, extension, sizeof extension);
+    lstrcpynW(from, extension, extensionSize);
     return true;
 }
 
@@ -129,25 +121,26 @@ HRESULT LoadModuleTypeLib(ServerModule* module, BSTR* path, ITypeLib** typeLib)
     if (module == nullptr)
         return E_INVALIDARG;
 
-    char file[kPathSize];
-    DWORD length = GetModuleFileNameA(module->TypeLibInstance(), file, kPathSize);
+    // Wide: the type library's registration is wide, and a folder named outside the ANSI code
+    // page must reach it unchanged.
+    wchar_t file[kPathSize];
+    DWORD length = GetModuleFileNameW(module->TypeLibInstance(), file, kPathSize);
     if (length == 0)
         return LastErrorResult();
     // A cut path would register some other file.
     if (length >= static_cast<DWORD>(kPathSize))
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
-    wchar_t wide[kPathSize];
     ComPtr<ITypeLib> loaded;
-    HRESULT result = LoadFrom(file, wide, loaded.Receive());
+    HRESULT result = LoadTypeLib(file, loaded.Receive());
     if (FAILED(result)) {
         if (!ReplaceExtensionWithTlb(file))
             return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-        result = LoadFrom(file, wide, loaded.Receive());
+        result = LoadTypeLib(file, loaded.Receive());
         if (FAILED(result))
             return result;
     }
-    BSTR copy = SysAllocString(wide);
+    BSTR copy = SysAllocString(file);
     if (copy == nullptr)
         return E_OUTOFMEMORY;
     *path = copy;

@@ -20,6 +20,6 @@ HRESULT RegisterModuleTypeLib(ServerModule* module);
 HRESULT UnregisterModuleTypeLib(ServerModule* module);
 // The ".tlb" file beside a module: the extension (from the last dot anywhere in the path) or the
 // end of the path becomes ".tlb". False when the result does not fit.
-bool ReplaceExtensionWithTlb(char (&path)[MAX_PATH]);
+bool ReplaceExtensionWithTlb(wchar_t (&path)[MAX_PATH]);
 // Characters up to and including the last backslash, slash or colon; 0 when there is none.
 int DirectoryLength(const wchar_t* path);

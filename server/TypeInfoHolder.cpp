@@ -22,6 +22,17 @@ TypeInfoHolder::TypeInfoHolder(ServerModule& module, const IID& iid, const GUID&
 
 HRESULT TypeInfoHolder::LoadTypeInfo(LCID locale) { return Load(locale, nullptr); }
 
+void TypeInfoHolder::LoadWithinActivationContext()
+{
+    if (typeInfo_.load(std::memory_order_acquire) != nullptr)
+        return;
+    HANDLE context = nullptr;
+    if (!GetCurrentActCtx(&context) || context == nullptr)
+        return;
+    ReleaseActCtx(context);
+    LoadTypeInfo(LOCALE_USER_DEFAULT);
+}
+
 HRESULT TypeInfoHolder::AdoptTypeInfo(ITypeInfo* info)
 {
     if (info == nullptr)

@@ -21,6 +21,11 @@ public:
     TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
 
     HRESULT LoadTypeInfo(LCID locale);
+    // Loads now if the calling thread has an activation context active: one that finds an
+    // unregistered library may be gone by the first late-bound call (script hosts activate it
+    // around object creation only). Without a context loading stays lazy, and a failure here is
+    // left for that first call to report.
+    void LoadWithinActivationContext();
     HRESULT GetTypeInfo(LCID locale, ITypeInfo** info);
     HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, LCID locale, DISPID* ids);
     HRESULT Invoke(IDispatch* instance, DISPID id, LCID locale, WORD flags, DISPPARAMS* params,

@@ -5,6 +5,7 @@
 #include "support/Process.h"
 #include "support/ScratchKey.h"
 
+#include "Checks.h"
 #include "common/Activation.h"
 #include "regfree/FirstObject.h"
 
@@ -13,6 +14,7 @@
 #include <cwctype>
 #include <map>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -84,6 +86,27 @@ TEST_F(RegistrationFree, RunTimeContextByBothProgIdsAndOnlyWhileActive)
     }
     // The context is gone: the class is unknown again.
     EXPECT_EQ(CO_E_CLASSSTRING, CreateFirstObject(L"Morvaleth.Validate").progId);
+}
+
+// Script hosts activate the context around CreateObject only (Microsoft.Windows.ActCtx), and some
+// hosts drop it: every check must still answer by name once it is gone.
+TEST_F(RegistrationFree, LateBindingOutlivesTheContext)
+{
+    // Freshly loaded, so that no type information is left from a call made inside a context.
+    CoFreeUnusedLibrariesEx(0, 0);
+    const std::wstring dll = Widen(BesideExecutable("Morvaleth.DLL"));
+    ASSERT_EQ(nullptr, GetModuleHandleW(dll.c_str())) << "the DLL is still loaded";
+    IDispatch* object = nullptr;
+    {
+        ManifestContext context(dll);
+        ASSERT_EQ(S_OK, context.Result());
+        ASSERT_EQ(S_OK, CreateByProgId(L"Morvaleth.Validate", IID_IDispatch, reinterpret_cast<void**>(&object)));
+    }
+    std::vector<Answer> answers = CallLateBound(object);
+    object->Release();
+    EXPECT_EQ(26u, answers.size());
+    for (const Answer& answer : answers)
+        EXPECT_EQ(S_OK, answer.result) << ToAnsi(answer.check);
 }
 
 }  // namespace

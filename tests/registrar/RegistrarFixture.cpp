@@ -191,15 +191,28 @@ std::wstring LongPath(const std::wstring& path)
 }
 }
 
-ModuleCopy::ModuleCopy(const std::vector<std::string>& folders)
+namespace {
+WideFolders Widened(const std::vector<std::string>& names)
 {
+    WideFolders wide;
+    for (const std::string& name : names)
+        wide.names.push_back(Widen(name));
+    return wide;
+}
+}
+
+ModuleCopy::ModuleCopy(const std::vector<std::string>& folders) : ModuleCopy(Widened(folders)) {}
+
+ModuleCopy::ModuleCopy(const WideFolders& wide)
+{
+    const std::vector<std::wstring>& folders = wide.names;
     WCHAR temp[MAX_PATH];
     DWORD length = GetTempPathW(MAX_PATH, temp);
     std::wstring folder(temp, length);
     folder += L"MorvalethRegistrar";
     for (size_t level = 0; level <= folders.size(); ++level) {
         if (level > 0)
-            folder += L"\\" + Widen(folders[level - 1]);
+            folder += L"\\" + folders[level - 1];
         if (!CreateDirectoryW(LongPath(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             return;
         made_.push_back(folder);

@@ -46,10 +46,16 @@ HRESULT ApplyScript(const std::string& script, BOOL doRegister, const ScriptVari
 
 // A copy of the test executable in folders made for it beneath %TEMP%, mapped as a module
 // (its code never runs), so that a script can be run as if it were that module's.
+// Folder names in UTF-16, for names the ANSI code page cannot hold.
+struct WideFolders {
+    std::vector<std::wstring> names;
+};
+
 class ModuleCopy {
 public:
     // `folders`: names in the ANSI code page, one level each.
     explicit ModuleCopy(const std::vector<std::string>& folders);
+    explicit ModuleCopy(const WideFolders& folders);
     ~ModuleCopy();
     ModuleCopy(const ModuleCopy&) = delete;
     ModuleCopy& operator=(const ModuleCopy&) = delete;

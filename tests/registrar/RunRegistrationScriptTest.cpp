@@ -1,10 +1,12 @@
 // The interpreter's entry, run on the test executable's own scripts (registrar_tests.rc).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "RegistrarFixture.h"
 #include "registrar/RunRegistrationScript.h"
+#include "support/ImportHook.h"
 #include "support/ScratchKey.h"
 #include "support/TaskAllocatorSpy.h"
 
@@ -82,6 +84,50 @@ TEST_F(RunRegistrationScriptTest, ModuleIsTheFullPathWhenThereIsNoShortForm)
     HINSTANCE module = copy.Handle();
     ASSERT_EQ(S_OK, RunRegistrationScript(module, 201, TRUE, nullptr));
     EXPECT_EQ(full, Registered());
+}
+
+// A volume without 8.3 names (turned off, or stripped) gives the long form back.
+DWORD WINAPI NoShortNames(LPCWSTR path, LPWSTR shortPath, DWORD size)
+{
+    DWORD length = static_cast<DWORD>(lstrlenW(path));
+    if (length >= size)
+        return length + 1;
+    lstrcpynW(shortPath, path, static_cast<int>(size));
+    return length;
+}
+
+// Script and registry are narrow: from a folder named outside the ANSI code page only the short
+// form can name the file. Without one, registration fails before it writes anything, where it
+// would once have written a path of question marks; unregistration still runs.
+TEST_F(RunRegistrationScriptTest, AFolderOutsideTheAnsiCodePageNeedsItsShortForm)
+{
+    const std::wstring folder = L"\u039C\u03BF\u03C1\u0416";  // Greek and Cyrillic
+    if (ToAnsi(folder) != "????")
+        GTEST_SKIP() << "this ANSI code page holds " << ToAnsi(folder);
+    ModuleCopy copy(WideFolders{{folder}});
+    ASSERT_NE(nullptr, copy.Handle());
+    wchar_t shortForm[MAX_PATH] = {};
+    DWORD length = GetShortPathNameW(copy.Path().c_str(), shortForm, MAX_PATH);
+    bool platformShortForm = length > 0 && length < MAX_PATH && Widen(ToAnsi(shortForm)) == shortForm;
+    const struct {
+        bool shortNames;
+        HRESULT expected;
+    } rows[] = {
+        {true, platformShortForm ? S_OK : HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)},  // Wine: always
+        {false, HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shortNames ? "the platform's short names" : "no short names");
+        std::unique_ptr<ImportHook> hook;
+        if (!row.shortNames)
+            hook.reset(new ImportHook("GetShortPathNameW", reinterpret_cast<void*>(&NoShortNames)));
+        EXPECT_EQ(row.expected, RunRegistrationScript(copy.Handle(), 201, TRUE, nullptr));
+        Lines written = row.expected == S_OK ? Lines{"RegistrarModule", "RegistrarModule|@=sz:" + ToAnsi(shortForm)}
+                                             : Lines{};
+        EXPECT_EQ(written, Tree(Classes()));
+        EXPECT_EQ(S_OK, RunRegistrationScript(copy.Handle(), 201, FALSE, nullptr));
+        EXPECT_EQ(Lines{}, Tree(Classes()));
+    }
 }
 
 TEST_F(RunRegistrationScriptTest, ModulePathThatDoesNotFitWritesNothing)

@@ -66,28 +66,29 @@ TEST(DirectoryLength, UpToTheLastSeparator)
 TEST(TypeLibFallback, ExtensionOrEndBecomesTlb)
 {
     struct {
-        const char* path;
-        const char* expected;
+        const wchar_t* path;
+        const wchar_t* expected;
     } cases[] = {
-        {"C:\\x\\Morvaleth.DLL", "C:\\x\\Morvaleth.tlb"},
-        {"C:\\dir.v2\\Morvaleth", "C:\\dir.tlb"},  // the last dot anywhere in the path counts
-        {"Morvaleth", "Morvaleth.tlb"},
-        {"a.b.c", "a.b.tlb"},
+        {L"C:\\x\\Morvaleth.DLL", L"C:\\x\\Morvaleth.tlb"},
+        {L"C:\\dir.v2\\Morvaleth", L"C:\\dir.tlb"},  // the last dot anywhere in the path counts
+        {L"Morvaleth", L"Morvaleth.tlb"},
+        {L"a.b.c", L"a.b.tlb"},
+        {L"C:\\\u0416.\u0416\\M", L"C:\\\u0416.tlb"},  // outside any ANSI code page
     };
     for (const auto& test : cases) {
-        char path[MAX_PATH];
-        lstrcpynA(path, test.path, MAX_PATH);
-        ASSERT_TRUE(ReplaceExtensionWithTlb(path)) << test.path;
-        EXPECT_STREQ(test.expected, path);
+        wchar_t path[MAX_PATH];
+        lstrcpynW(path, test.path, MAX_PATH);
+        ASSERT_TRUE(ReplaceExtensionWithTlb(path)) << ToAnsi(test.path);
+        EXPECT_EQ(std::wstring(test.expected), path);
     }
-    char full[MAX_PATH];
-    std::string longName(MAX_PATH - 4, 'x');  // no room left for ".tlb" and the NUL
-    lstrcpynA(full, longName.c_str(), MAX_PATH);
+    wchar_t full[MAX_PATH];
+    std::wstring longName(MAX_PATH - 4, L'x');  // no room left for ".tlb" and the NUL
+    lstrcpynW(full, longName.c_str(), MAX_PATH);
     EXPECT_FALSE(ReplaceExtensionWithTlb(full));
-    std::string fits(MAX_PATH - 5, 'x');
-    lstrcpynA(full, fits.c_str(), MAX_PATH);
+    std::wstring fits(MAX_PATH - 5, L'x');
+    lstrcpynW(full, fits.c_str(), MAX_PATH);
     EXPECT_TRUE(ReplaceExtensionWithTlb(full));
-    EXPECT_EQ(MAX_PATH - 1, lstrlenA(full));
+    EXPECT_EQ(MAX_PATH - 1, lstrlenW(full));
 }
 
 TEST_F(SelfRegistrationTest, RegistersTheUndescribedEntriesInOrder)

@@ -1,7 +1,5 @@
 #include "common/ModulePath.h"
 
-#include <shellapi.h>
-
 #include "common/Text.h"
 
 std::wstring ModulePath(HMODULE module)
@@ -28,19 +26,29 @@ std::wstring FolderOf(const std::wstring& path)
 
 std::wstring BesideThisProgram(const std::wstring& name) { return FolderOf(ModulePath(nullptr)) + name; }
 
+namespace {
+struct CrtStartupInfo {
+    int newMode;
+};
+}
+
+// The runtime's own splitting of the wide command line, the same rules that gave argv.
+extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment, int expandWildcards,
+                                      CrtStartupInfo* startup);
+
 std::vector<std::wstring> WideArguments(int argc, char** argv)
 {
     std::vector<std::wstring> arguments;
     int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide != nullptr && count == argc) {
+    wchar_t** wide = nullptr;
+    wchar_t** environment = nullptr;
+    CrtStartupInfo startup = {0};
+    if (__wgetmainargs(&count, &wide, &environment, 0, &startup) >= 0 && wide != nullptr && count == argc) {
         for (int i = 0; i < count; ++i)
-            arguments.push_back(wide[i]);
+            arguments.push_back(wide[i] != nullptr ? wide[i] : L"");
     } else {
         for (int i = 0; i < argc; ++i)
             arguments.push_back(Widen(argv[i]));
     }
-    if (wide != nullptr)
-        LocalFree(wide);
     return arguments;
 }
