@@ -16,6 +16,7 @@
 #include "FirstObjectBench.h"
 #include "InterpreterBench.h"
 #include "ModuleLoad.h"
+#include "ReadingsBench.h"
 #include "common/ModulePath.h"
 #include "RegistrationBench.h"
 #include "Report.h"
@@ -49,7 +50,7 @@ const char kHelp[] =
     "  --first-object-pairs N   fresh child processes per way for the first object (default 25)\n"
     "  --report-pairs N         fresh morvaleth-report processes per format (default 15)\n"
     "  --sections LIST          any of module,dispatch,names,registration,interpreter,\n"
-    "                           first-object,report\n"
+    "                           first-object,readings,report\n"
     "                           (default: all)\n"
     "  --quick                  few repetitions and sizes up to 10000, for a smoke run\n"
     "  --help                   show this text\n"
@@ -66,8 +67,8 @@ struct Options {
     int coldRuns = 7;
     int firstObjectPairs = 25;
     int reportPairs = 15;
-    std::set<std::string> sections = {"module",      "dispatch",     "names", "registration",
-                                      "interpreter", "first-object", "report"};
+    std::set<std::string> sections = {"module",      "dispatch",     "names",    "registration",
+                                      "interpreter", "first-object", "readings", "report"};
 };
 
 bool ParseCount(const char* text, long low, long high, long& value)
@@ -92,8 +93,8 @@ bool ParseList(const char* text, std::vector<std::string>& items)
 
 bool ParseOptions(int argc, char** argv, Options& options)
 {
-    const std::set<std::string> known = {"module",      "dispatch",     "names", "registration",
-                                         "interpreter", "first-object", "report"};
+    const std::set<std::string> known = {"module",      "dispatch",     "names",    "registration",
+                                         "interpreter", "first-object", "readings", "report"};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -166,7 +167,7 @@ const char* Verdict(bool met) { return met ? "MET" : "MISSED"; }
 
 struct Results {
     bool module = false, dispatch = false, names = false, registration = false, interpreter = false,
-         firstObject = false, report = false;
+         firstObject = false, readings = false, report = false;
     ModuleSize size;
     ColdStartFigures cold;
     DispatchFigures calls;
@@ -174,12 +175,17 @@ struct Results {
     RegistrationFigures registry;
     std::vector<ScriptSizeFigures> scripts;
     FirstObjectFigures first;
+    ReadingsFigures explained;
     ReportFigures formats;
 };
 
 void PrintSummary(const Results& r)
 {
     PrintHeading("Summary");
+    if (r.readings) {
+        std::printf("readings: 26 answers explained / without a log: %.2fx (paired median %.2fx)\n",
+                    Median(r.explained.explainedMs) / Median(r.explained.plainMs), Median(r.explained.ratio));
+    }
     if (r.module) {
         std::printf("module: %llu bytes on disk, %lu in memory; LoadLibrary + first object + first late-bound call: %.2f ms (median of %zu fresh processes)\n",
                     static_cast<unsigned long long>(r.size.fileBytes), static_cast<unsigned long>(r.size.imageBytes),
@@ -346,6 +352,15 @@ int Run(const Options& options)
         } else {
             PrintFirstObject(results.first);
             results.firstObject = true;
+        }
+    }
+    if (status == kDone && options.sections.count("readings")) {
+        PrintHeading("The 26 answers with and without their readings (checks library, in process)");
+        if (!MeasureReadings(options.dispatch.repetitions, results.explained)) {
+            status = Fail("readings", "ExplainAll gave fewer than 26 outcomes");
+        } else {
+            PrintReadings(results.explained);
+            results.readings = true;
         }
     }
     if (status == kDone && options.sections.count("report")) {

@@ -35,9 +35,9 @@ void ComposeEdition(char (&text)[kCheckTextSize], CheckLog* log)
     VersionQuery query;
     const char* name = EditionName(ReadExtendedVersion(log, &query));
     lstrcpynA(text, name, sizeof text);
-    const char* decided = std::strcmp(name, kUnknownEdition) == 0 ? "edition-not-listed"
-                          : query.kernelDiffers                   ? "edition-named-kernel-differs"
-                                                                  : "edition-named";
+    bool listed = std::strcmp(name, kUnknownEdition) != 0;
+    const char* decided = listed ? (query.kernelDiffers ? "edition-named-kernel-differs" : "edition-named")
+                                 : (query.kernelDiffers ? "edition-not-listed-kernel-differs" : "edition-not-listed");
     DecideVersion(log, query, decided);
 }
 

@@ -111,3 +111,29 @@ const char* ViewName(ReadingView view)
         return nullptr;
     }
 }
+
+std::string DescribeReading(const Reading& reading)
+{
+    std::string line = reading.api;
+    if (!reading.root.empty())
+        line += " " + reading.root + "\\" + reading.path;
+    else if (!reading.path.empty())
+        line += " " + reading.path;
+    // No brackets: an installer's log formats them, and each escape costs it.
+    if (reading.hasValue)
+        line += " value \"" + reading.value + "\"";
+    if (reading.view == ReadingView::Default)
+        line += " (default view)";
+    else if (const char* bits = ViewName(reading.view))
+        line += std::string(" (") + bits + "-bit view)";
+    line += ": " + StatusName(reading.status);
+    if (reading.hasType)
+        line += ", " + RegistryTypeName(reading.type);
+    if (reading.hasData)
+        line += ", \"" + reading.data + "\"";
+    if (!reading.note.empty())
+        line += ", " + reading.note;
+    if (!reading.partOfAnswer)
+        line += " (not part of the answer)";
+    return line;
+}

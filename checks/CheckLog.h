@@ -51,3 +51,6 @@ std::string StatusText(long status);
 // "REG_DWORD", "REG_SZ", ...; "REG_0x%X" for a type without a name.
 std::string RegistryTypeName(DWORD type);
 const char* ViewName(ReadingView view);  // "default", "32", "64", or null for None
+// One reading as one line of text: "RegQueryValueExA HKLM\path value "Install" (default view):
+// ERROR_SUCCESS, REG_DWORD, "1"", ending "(not part of the answer)" for a signal shown beside it.
+std::string DescribeReading(const Reading& reading);

@@ -61,6 +61,9 @@ const ReasonRow kEdition[] = {
      "GetVersionExA reports {version}, the kernel {kernel}: the check names what the process is told, {answer}"},
     {"edition-not-listed", D, "edition-not-listed",
      "GetVersionExA reports {version}, which is none of the editions this check names: UNKNOWN"},
+    {"edition-not-listed-kernel-differs", D, "edition-not-listed-kernel-differs",
+     "GetVersionExA reports {version}, the kernel {kernel}; the record the process is told is none of the "
+     "editions this check names: UNKNOWN"},
     VERSION_UNREADABLE,
 };
 

@@ -30,20 +30,26 @@ void Keep(CheckLog* log, Fill fill)
     }
 }
 
-void FillValue(Reading& reading, const char* path, REGSAM access, const char* value, const ValueRead& read,
-               bool partOfAnswer)
+// A registry call beneath HKLM.
+void FillKey(Reading& reading, const char* api, const char* path, REGSAM access, LONG status, bool partOfAnswer)
 {
-    reading.api = "RegQueryValueExA";
+    reading.api = api;
     reading.root = "HKLM";
     reading.path = path;
     reading.view = ViewOf(access);
+    reading.status = status;
+    reading.partOfAnswer = partOfAnswer;
+}
+
+void FillValue(Reading& reading, const char* path, REGSAM access, const char* value, const ValueRead& read,
+               bool partOfAnswer)
+{
+    FillKey(reading, "RegQueryValueExA", path, access, read.status, partOfAnswer);
     reading.hasValue = true;
     reading.value = value;
-    reading.status = read.status;
     // The type and size are the platform's only when the value was found.
     reading.hasType = read.status == ERROR_SUCCESS || read.status == ERROR_MORE_DATA;
     reading.type = read.type;
-    reading.partOfAnswer = partOfAnswer;
 }
 
 }  // namespace
@@ -51,14 +57,9 @@ void FillValue(Reading& reading, const char* path, REGSAM access, const char* va
 void RecordOpen(CheckLog* log, const char* path, REGSAM access, LONG status, bool partOfAnswer, const char* note)
 {
     Keep(log, [&](Reading& reading) {
+        FillKey(reading, "RegOpenKeyExA", path, access, status, partOfAnswer);
         if (note != nullptr)
             reading.note = note;
-        reading.api = "RegOpenKeyExA";
-        reading.root = "HKLM";
-        reading.path = path;
-        reading.view = ViewOf(access);
-        reading.status = status;
-        reading.partOfAnswer = partOfAnswer;
     });
 }
 

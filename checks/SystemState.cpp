@@ -64,7 +64,7 @@ const char kActiveComputerName[] = "SYSTEM\\CurrentControlSet\\Control\\Computer
 const char kComputerName[] = "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
 
 // Records the other signals; true when any of them shows a pending restart.
-bool RecordOtherRebootSignals(CheckLog* log)
+bool RecordOtherRebootSignals(CheckLog* log, const ValueRead* renames2)
 {
     bool any = false;
     RegistryKey key;
@@ -74,12 +74,10 @@ bool RecordOtherRebootSignals(CheckLog* log)
         RecordOpen(log, signal.path, kSignalRead, opened, false, opened == ERROR_SUCCESS ? signal.meaning : nullptr);
         any = any || opened == ERROR_SUCCESS;
     }
-    if (key.Open(HKEY_LOCAL_MACHINE, kSessionManager, kSignalRead) == ERROR_SUCCESS) {
-        ValueRead read;
-        read.status = QueryStatus(key.Handle(), "PendingFileRenameOperations2", &read);
-        key.Close();
-        bool present = read.status == ERROR_SUCCESS || read.status == ERROR_MORE_DATA;
-        RecordPresence(log, kSessionManager, kSignalRead, "PendingFileRenameOperations2", read, false,
+    // Read through the source's own key, which the default view shares (SYSTEM is never redirected).
+    if (renames2 != nullptr) {
+        bool present = renames2->status == ERROR_SUCCESS || renames2->status == ERROR_MORE_DATA;
+        RecordPresence(log, kSessionManager, kDefaultViewRead, "PendingFileRenameOperations2", *renames2, false,
                        present ? "present: file renames wait for a restart" : nullptr);
         any = any || present;
     }
@@ -133,18 +131,21 @@ bool ReadRebootPending(CheckLog* log)
     DWORD autoUpdateState = ReadSourceNumber(key, kAutoUpdate, "AUState", log, unreadable);
     DWORD updateFlags = ReadSourceNumber(key, kUpdateExeVolatile, "Flags", log, unreadable);
     LONG renameOperationsRead = ERROR_FILE_NOT_FOUND;
+    ValueRead renames2;
     LONG opened = key.Open(HKEY_LOCAL_MACHINE, kSessionManager, kDefaultViewRead);
     RecordOpen(log, kSessionManager, kDefaultViewRead, opened);
     if (opened == ERROR_SUCCESS) {
         ValueRead read;
         renameOperationsRead = QueryStatus(key.Handle(), "PendingFileRenameOperations", Wanted(read, log));
+        if (log != nullptr)
+            QueryStatus(key.Handle(), "PendingFileRenameOperations2", &renames2);
         key.Close();
         RecordPresence(log, kSessionManager, kDefaultViewRead, "PendingFileRenameOperations", read);
     }
     bool pending = RebootPending(autoUpdateState, updateFlags, renameOperationsRead);
     if (log != nullptr) {
         unreadable = unreadable || Unreadable(opened) || Unreadable(renameOperationsRead);
-        bool others = RecordOtherRebootSignals(log);
+        bool others = RecordOtherRebootSignals(log, opened == ERROR_SUCCESS ? &renames2 : nullptr);
         const char* rule = autoUpdateState == kAutoUpdateRebootRequired     ? "auto-update-state"
                            : updateFlags == 1 || updateFlags == 2            ? "update-flags"
                            : pending                                         ? "file-renames"

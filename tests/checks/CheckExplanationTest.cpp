@@ -49,11 +49,13 @@ void ExpectDecisiveReading(const CheckOutcome& outcome, const Shown& shown, cons
     EXPECT_STREQ(view, ViewName(decisive->view));
     EXPECT_EQ(shown.status, decisive->status) << StatusName(decisive->status);
     EXPECT_EQ(shown.type != nullptr, decisive->hasType);
-    if (shown.type != nullptr && decisive->hasType)
+    if (shown.type != nullptr && decisive->hasType) {
         EXPECT_EQ(shown.type, RegistryTypeName(decisive->type));
+    }
     EXPECT_EQ(shown.data != nullptr, decisive->hasData);
-    if (shown.data != nullptr && decisive->hasData)
+    if (shown.data != nullptr && decisive->hasData) {
         EXPECT_EQ(shown.data, decisive->data);
+    }
 }
 
 struct RegistryCase {

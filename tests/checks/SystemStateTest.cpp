@@ -74,25 +74,33 @@ typedef Sids TokenGroupDecision;
 
 TEST_F(TokenGroupDecision, OnlyAnEnabledAdministratorsEntryCounts)
 {
+    // The evidence tells a filtered administrator (deny-only) from one without the group.
+    const AdministratorsEntry kEnabled = AdministratorsEntry::Enabled, kDenyOnly = AdministratorsEntry::DenyOnly,
+                              kNotEnabled = AdministratorsEntry::NotEnabled;
     const struct {
         DWORD attributes;
         bool expected;
+        AdministratorsEntry entry;
     } cases[] = {
-        {SE_GROUP_ENABLED, true},
-        {SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED | SE_GROUP_OWNER, true},  // Wine
-        {SE_GROUP_USE_FOR_DENY_ONLY, false},
-        {SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_OWNER | SE_GROUP_MANDATORY, false},  // a filtered token
-        {SE_GROUP_ENABLED_BY_DEFAULT, false},
-        {SE_GROUP_MANDATORY, false},
-        {0, false},
-        {0xFFFFFFFF, true},
+        {SE_GROUP_ENABLED, true, kEnabled},
+        {SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED | SE_GROUP_OWNER, true, kEnabled},  // Wine
+        {SE_GROUP_USE_FOR_DENY_ONLY, false, kDenyOnly},
+        {SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_OWNER | SE_GROUP_MANDATORY, false, kDenyOnly},  // a filtered token
+        {SE_GROUP_ENABLED_BY_DEFAULT, false, kNotEnabled},
+        {SE_GROUP_MANDATORY, false, kNotEnabled},
+        {0, false, kNotEnabled},
+        {0xFFFFFFFF, true, kEnabled},
     };
     for (const auto& c : cases) {
         GroupList list;
         list.Add(users, SE_GROUP_ENABLED);
         list.Add(administratorsCopy, c.attributes);  // equal, not the same pointer
         EXPECT_EQ(c.expected, GroupsHoldEnabledAdministrators(list.Groups(), administrators)) << c.attributes;
+        EXPECT_EQ(c.entry, FindAdministrators(list.Groups(), administrators)) << c.attributes;
     }
+    GroupList none;
+    none.Add(users, SE_GROUP_ENABLED);
+    EXPECT_EQ(AdministratorsEntry::Absent, FindAdministrators(none.Groups(), administrators));
 }
 
 TEST_F(TokenGroupDecision, AbsentOrLookAlikeGroupsDoNotCount)

@@ -16,6 +16,8 @@
 #include <sstream>
 
 #include "CatalogCalls.h"
+#include "checks/CheckExplanation.h"
+#include "checks/OsIdentification.h"
 #include "EditionCases.h"
 #include "support/Paths.h"
 
@@ -44,7 +46,8 @@ std::string TempPath(const char* name)
 struct ChildReport {
     unsigned long platform = 0, major = 0, minor = 0, productType = 0;
     int server = -1, console = -1, agent = -1;
-    std::string edition, csd, servicePack;
+    unsigned long kernelMajor = 0, kernelMinor = 0;
+    std::string edition, csd, servicePack, reasonCode;
 };
 
 bool ParseReport(const std::string& path, ChildReport& report)
@@ -55,9 +58,9 @@ bool ParseReport(const std::string& path, ChildReport& report)
         return false;
     std::istringstream fields(line);
     fields >> report.platform >> report.major >> report.minor >> report.productType >> report.server >>
-        report.console >> report.agent;
+        report.console >> report.agent >> report.kernelMajor >> report.kernelMinor;
     // Texts may hold blanks: one per line, bracketed.
-    std::string* texts[] = {&report.edition, &report.csd, &report.servicePack};
+    std::string* texts[] = {&report.edition, &report.csd, &report.servicePack, &report.reasonCode};
     for (std::string* text : texts) {
         if (!std::getline(in, line) || line.size() < 2)
             return false;
@@ -117,6 +120,7 @@ TEST(VersionEmulation, EditionAndRolesForEverySettingFromWin95ToWin10)
     ChildCleanup cleanup{TempPath(kChildName), TempPath("morvaleth-version-report.txt")};
     ASSERT_TRUE(CopyFileA(self, cleanup.exe.c_str(), FALSE));
     std::set<std::string> distinctRecords;
+    int kernelDiffers = 0;
 
     for (const char* setting : kSettings) {
         SCOPED_TRACE(setting);
@@ -142,11 +146,18 @@ TEST(VersionEmulation, EditionAndRolesForEverySettingFromWin95ToWin10)
         EXPECT_EQ(expected->console, report.console);
         EXPECT_EQ(expected->console, report.agent);
         EXPECT_EQ(report.csd, report.servicePack);
+        // The evidence says when the kernel's own version is not the one the process is told.
+        bool differs = report.kernelMajor != report.major || report.kernelMinor != report.minor;
+        kernelDiffers += differs ? 1 : 0;
+        const char* named = expected->edition == std::string("UNKNOWN") ? "edition-not-listed" : "edition-named";
+        EXPECT_EQ(std::string(named) + (differs ? "-kernel-differs" : ""), report.reasonCode);
         distinctRecords.insert(std::to_string(report.platform) + " " + std::to_string(report.major) + "." +
                                std::to_string(report.minor) + " " + std::to_string(report.productType));
     }
-    // The setting must have reached the children: Wine 8 gives 13 different records for these 15.
+    // The setting must have reached the children: Wine 8 gives 13 different records for these 15,
+    // and tells "win81" and "win10" without a manifest 6.2, while its kernel says 6.3 and 10.0.
     EXPECT_GE(distinctRecords.size(), 10u);
+    EXPECT_GE(kernelDiffers, 1);
 }
 
 // Runs only as the child of the test above.
@@ -159,12 +170,16 @@ TEST(VersionEmulationChild, ReportsTheRecordAndTheAnswers)
     record.dwOSVersionInfoSize = sizeof record;
     ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record)));
     std::ofstream out(reportPath);
+    OSVERSIONINFOEXA kernel;
+    ReadKernelVersion(kernel);
     out << record.dwPlatformId << ' ' << record.dwMajorVersion << ' ' << record.dwMinorVersion << ' '
         << static_cast<unsigned>(record.wProductType) << ' ' << Flag(kIsValidServer) << ' '
-        << Flag(kIsValidConsole) << ' ' << Flag(kIsValidAgent) << '\n';
+        << Flag(kIsValidConsole) << ' ' << Flag(kIsValidAgent) << ' ' << kernel.dwMajorVersion << ' '
+        << kernel.dwMinorVersion << '\n';
     out << '[' << Text(kGetVersion) << "]\n";
     out << '[' << record.szCSDVersion << "]\n";
     out << '[' << Text(kGetServicePack) << "]\n";
+    out << '[' << ExplainCheck(kCheckCatalog[kGetVersion]).reasonCode << "]\n";
 }
 
 }  // namespace

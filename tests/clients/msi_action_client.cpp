@@ -303,13 +303,23 @@ TEST_F(Session, RefusesWhatIsNoSession)
 }
 
 // The figure for docs/EVIDENCE.md: one call of the action, all 26 answers published and logged,
-// interleaved with the 26 early-bound calls of Morvaleth.DLL that answer the same questions.
-// MORVALETH_MSI_RUNS sets the number of calls (default 15).
+// interleaved with the 26 early-bound calls of Morvaleth.DLL that answer the same questions and,
+// when MORVALETH_MSI_BASELINE names another build of the action (one without readings), with a
+// call of that one on the same session. MORVALETH_MSI_RUNS sets the number of calls (default 15).
 TEST_F(Session, TimeForAllAnswers)
 {
     int runs = 15;
     if (const char* text = std::getenv("MORVALETH_MSI_RUNS"))
         runs = std::max(1, std::atoi(text));
+    HMODULE baselineModule = nullptr;
+    CustomAction baseline = nullptr;
+    if (const char* other = std::getenv("MORVALETH_MSI_BASELINE")) {
+        baselineModule = LoadLibraryA(other);
+        ASSERT_NE(nullptr, baselineModule) << other;
+        baseline = reinterpret_cast<CustomAction>(
+            reinterpret_cast<void*>(GetProcAddress(baselineModule, "MorvalethChecks")));
+        ASSERT_NE(nullptr, baseline);
+    }
     LoadedServer server;
     IValidate* object = nullptr;
     ASSERT_EQ(S_OK, server.CreateValidate(IID_IValidate, reinterpret_cast<void**>(&object)));
@@ -318,25 +328,42 @@ TEST_F(Session, TimeForAllAnswers)
     auto elapsedMs = [&] {
         return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
     };
-    std::vector<double> action, component;
-    for (int i = 0; i < runs; ++i) {
+    auto time = [&](CustomAction action, std::vector<double>& into) {
         QueryPerformanceCounter(&start);
-        UINT status = checks(session);
+        UINT status = action(session);
         QueryPerformanceCounter(&end);
-        ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), status);
-        action.push_back(elapsedMs());
+        EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), status);
+        into.push_back(elapsedMs());
+    };
+    std::vector<double> action, without, component, ratios;
+    for (int i = 0; i < runs; ++i) {
+        time(checks, action);
+        if (baseline != nullptr) {
+            time(baseline, without);
+            ratios.push_back(action.back() / without.back());
+        }
         QueryPerformanceCounter(&start);
         std::vector<Answer> answers = CallEarlyBound(object);
         QueryPerformanceCounter(&end);
         component.push_back(elapsedMs());
     }
     object->Release();
-    std::sort(action.begin(), action.end());
-    std::sort(component.begin(), component.end());
+    auto median = [](std::vector<double>& values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    double actionMedian = median(action), componentMedian = median(component);
     std::printf("custom action, all 26 answers (%d-bit): median %.3f ms, min %.3f, max %.3f over %d calls; "
                 "Morvaleth.DLL early-bound, the same 26: median %.3f ms, min %.3f, max %.3f\n",
-                static_cast<int>(sizeof(void*) * 8), action[action.size() / 2], action.front(), action.back(), runs,
-                component[component.size() / 2], component.front(), component.back());
+                static_cast<int>(sizeof(void*) * 8), actionMedian, action.front(), action.back(), runs,
+                componentMedian, component.front(), component.back());
+    if (baseline != nullptr) {
+        double withoutMedian = median(without), ratioMedian = median(ratios);
+        std::printf("baseline action (no readings): median %.3f ms, min %.3f, max %.3f; with readings / without: "
+                    "%.3fx (ratio of medians), paired median %.3fx\n",
+                    withoutMedian, without.front(), without.back(), actionMedian / withoutMedian, ratioMedian);
+        FreeLibrary(baselineModule);
+    }
 }
 
 }  // namespace

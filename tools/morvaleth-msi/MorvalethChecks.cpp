@@ -52,38 +52,13 @@ std::wstring Widen(const std::string& text)
     return wide;
 }
 
-// One reading in a log line: "RegQueryValueExA HKLM\path [Install] (default view): ERROR_SUCCESS,
-// REG_DWORD, 1", and "(not part of the answer)" for a signal shown beside it.
-std::string Describe(const Reading& reading)
-{
-    std::string line = reading.api;
-    if (!reading.root.empty())
-        line += " " + reading.root + "\\" + reading.path;
-    else if (!reading.path.empty())
-        line += " " + reading.path;
-    if (reading.hasValue)
-        line += " [" + reading.value + "]";
-    if (const char* view = ViewName(reading.view))
-        line += std::string(" (") + (reading.view == ReadingView::Default ? "default" : view) + " view)";
-    line += ": " + StatusName(reading.status);
-    if (reading.hasType)
-        line += ", " + RegistryTypeName(reading.type);
-    if (reading.hasData)
-        line += ", \"" + reading.data + "\"";
-    if (!reading.note.empty())
-        line += ", " + reading.note;
-    if (!reading.partOfAnswer)
-        line += " (not part of the answer)";
-    return line;
-}
-
 std::wstring Explanation(const CheckOutcome& outcome)
 {
     std::string line = StateName(outcome.state);
     line += ", " + outcome.reasonCode + ": " + outcome.reason + "; readings:";
     const char* separator = " ";
     for (const Reading& reading : outcome.readings) {
-        line += separator + Describe(reading);
+        line += separator + DescribeReading(reading);
         separator = "; ";
     }
     return Widen(line);

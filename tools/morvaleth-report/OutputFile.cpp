@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -71,4 +72,33 @@ bool OutputFile::Commit(const std::string& bytes, std::string& error)
     }
     temporary_.clear();
     return true;
+}
+
+bool WriteStandardOutput(const std::string& bytes)
+{
+    std::fflush(stdout);
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    // No standard output at all (a program started without one): nothing to write to.
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        return true;
+    for (size_t done = 0; done < bytes.size();) {
+        DWORD written = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (!WriteFile(output, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
 }

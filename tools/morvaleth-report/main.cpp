@@ -221,8 +221,14 @@ int Report(const Options& options, OutputFile* out)
         // The console shows the ANSI code page; the other formats declare UTF-8 and are UTF-8.
         if (options.format == Format::Table)
             text = ToAnsi(FromUtf8(text));
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+        // The table and the JSON object keep the line ends they always had on standard output;
+        // the other formats are the same bytes as their --out file.
+        bool lineEnds = options.format == Format::Table || options.format == Format::Json;
+        if (!WriteStandardOutput(lineEnds ? WithCrLf(text) : text)) {
+            std::fprintf(stderr, "morvaleth-report: standard output cannot be written (error %lu)\n",
+                         static_cast<unsigned long>(GetLastError()));
+            return kUsage;
+        }
     }
     TellRequirements(findings, options.undeterminedPasses);
     return findings.summary.exitStatus;
