@@ -220,7 +220,7 @@ TEST_F(AdministratorsToken, AnImpersonationThatMayOnlyQueryTheProcessTokenChange
     CloseHandle(restricted);
     HANDLE process = nullptr;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), READ_CONTROL | WRITE_DAC, &process));
-    int before = Flag(&IValidate::IsAdmin);
+    int before = Flag(kIsAdmin);
     BOOL writable = TRUE;
     int during = -1;
     {
@@ -247,7 +247,7 @@ TEST_F(AdministratorsToken, AnImpersonationThatMayOnlyQueryTheProcessTokenChange
         writable = OpenProcessToken(GetCurrentProcess(), STANDARD_RIGHTS_REQUIRED | 0xFF, &probe);
         if (probe != nullptr)
             CloseHandle(probe);
-        during = Flag(&IValidate::IsAdmin);
+        during = Flag(kIsAdmin);
         RevertToSelf();
     }
     CloseHandle(process);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "CheckCalls.h"
+#include "CatalogCalls.h"
 #include "support/ImportHook.h"
 
 namespace {
@@ -60,8 +60,8 @@ TEST(SystemWindowsFolder, DiskChecksMeasureTheSharedFolderNotThePerUserOne)
         g_perUser = row.perUser;
         g_system = row.system;
         SCOPED_TRACE(std::string("system folder ") + (row.system ? row.system : platform));
-        EXPECT_EQ(row.space, Flag(&IValidate::HasDiskSpace));
-        EXPECT_EQ(row.ntfs, Flag(&IValidate::IsWindowsDriveNTFS));
+        EXPECT_EQ(row.space, Flag(kHasDiskSpace));
+        EXPECT_EQ(row.ntfs, Flag(kIsWindowsDriveNTFS));
     }
 }
 

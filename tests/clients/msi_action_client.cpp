@@ -176,17 +176,17 @@ TEST_F(Session, PublishesWhatTheComponentAnswersAndWritesNoKey)
         std::wstring outcome = want.empty() ? property + L" left unset" : property + L"=" + want;
         // Then the state, the reason code and reason (also published as _WHY), and the readings.
         std::wstring why = GetProperty(session, property + L"_WHY");
-        EXPECT_FALSE(why.empty()) << Narrow(property);
+        EXPECT_FALSE(why.empty()) << ToAnsi(property);
         const std::wstring& line = g_infoLines[i];
         std::wstring start = L"Morvaleth: " + std::wstring(answer.check) + L" = " + shown + L"; " + outcome + L"; ";
         EXPECT_EQ(start, line.substr(0, start.size()));
         std::wstring rest = line.substr(std::min(start.size(), line.size()));
-        EXPECT_TRUE(rest.rfind(L"determined, ", 0) == 0 || rest.rfind(L"undetermined, ", 0) == 0) << Narrow(rest);
-        EXPECT_NE(std::wstring::npos, rest.find(L": " + why + L"; readings: ")) << Narrow(rest);
+        EXPECT_TRUE(rest.rfind(L"determined, ", 0) == 0 || rest.rfind(L"undetermined, ", 0) == 0) << ToAnsi(rest);
+        EXPECT_NE(std::wstring::npos, rest.find(L": " + why + L"; readings: ")) << ToAnsi(rest);
     }
     EXPECT_EQ(L"C:\\{[ProductCode]}\\Essentials", GetProperty(session, L"MORVALETH_GETSCEPATH"));
     EXPECT_NE(std::wstring::npos, g_infoLines[20].find(L"InstallDirectory = \"C:\\{[ProductCode]}\\Essentials\""))
-        << Narrow(g_infoLines[20]);
+        << ToAnsi(g_infoLines[20]);
 }
 
 // A package as an author writes one: the action before LaunchConditions and a condition whose

@@ -13,6 +13,7 @@
 #include "PropertyName.h"
 #include "checks/CheckCatalog.h"
 #include "checks/CheckExplanation.h"
+#include "common/Text.h"
 
 extern "C" UINT __stdcall MorvalethChecks(MSIHANDLE session);
 
@@ -39,17 +40,6 @@ void Show(const CheckOutcome& outcome, Answer& answer)
         answer.value[0] = L'\0';
     _snwprintf(answer.shown, kShownSize, L"\"%ls\"", answer.value);
     answer.shown[kShownSize - 1] = L'\0';
-}
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(length > 0 ? length : 0, L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
 }
 
 std::wstring Explanation(const CheckOutcome& outcome)
