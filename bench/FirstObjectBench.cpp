@@ -9,6 +9,7 @@
 #include "Report.h"
 #include "Stopwatch.h"
 #include "common/Activation.h"
+#include "common/CanonicalPath.h"
 #include "common/ModulePath.h"
 #include "regfree/FirstObject.h"
 
@@ -16,17 +17,6 @@ namespace {
 
 const char kChildTag[] = "first-object";
 const char* const kWays[] = {"manifest", "registry"};
-
-// Long and lower-case, so that the registration's short path and the context's long one compare.
-std::wstring Canonical(const std::wstring& path)
-{
-    wchar_t buffer[MAX_PATH] = {};
-    DWORD length = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
-    std::wstring text = length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : path;
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
 
 bool RunOnce(const std::wstring& library, const char* way, double& contextMs, double& totalMs, std::string& error)
 {
@@ -49,8 +39,8 @@ bool RunOnce(const std::wstring& library, const char* way, double& contextMs, do
     std::string module = output.substr(consumed);
     while (!module.empty() && (module.back() == '\n' || module.back() == '\r'))
         module.pop_back();
-    if (ToAnsi(Canonical(library)) != module) {
-        error = std::string("the ") + way + " way loaded " + module + ", not " + ToAnsi(Canonical(library));
+    if (ToAnsi(CanonicalPath(library)) != module) {
+        error = std::string("the ") + way + " way loaded " + module + ", not " + ToAnsi(CanonicalPath(library));
         return false;
     }
     contextMs = context / 1e6;
@@ -114,7 +104,7 @@ int RunFirstObjectChild(const char* way, const wchar_t* library)
             FirstObject first = CreateFirstObject(L"Morvaleth.Validate");
             double done = watch.ElapsedNs();
             if (first.invoke == S_OK && !first.lateText.empty()) {
-                std::printf("%s %.0f %.0f %s\n", kChildTag, activated, done, ToAnsi(Canonical(first.module)).c_str());
+                std::printf("%s %.0f %.0f %s\n", kChildTag, activated, done, ToAnsi(CanonicalPath(first.module)).c_str());
                 status = 0;
             } else {
                 std::printf("%s\n", Describe(L"Morvaleth.Validate", first).c_str());

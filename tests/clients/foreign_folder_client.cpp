@@ -8,6 +8,7 @@
 
 #include "Checks.h"
 #include "common/Activation.h"
+#include "common/CanonicalPath.h"
 
 #include <Morvaleth.h>
 #include <gtest/gtest.h>
@@ -30,17 +31,6 @@ std::string Registration()
     for (const char* key : kRegistration)
         all += Joined(SnapshotKey(HKEY_CLASSES_ROOT, key));
     return all;
-}
-
-// Long and lower-case: the registration names the short form, which the loader then reports.
-std::wstring Canonical(const std::wstring& path)
-{
-    wchar_t buffer[MAX_PATH] = {};
-    DWORD length = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
-    std::wstring text = length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : path;
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
 }
 
 class ForeignFolder : public testing::Test {
@@ -108,7 +98,7 @@ TEST_F(ForeignFolder, RegistrationNamesTheShortFormOrChangesNothing)
     // The class and, through the type library's wide registration, every check by name.
     IDispatch* object = nullptr;
     ASSERT_EQ(S_OK, CreateByProgId(L"Morvaleth.Validate", IID_IDispatch, reinterpret_cast<void**>(&object)));
-    EXPECT_EQ(Canonical(dll), Canonical(ServingModule(object)));
+    EXPECT_EQ(CanonicalPath(dll), CanonicalPath(ServingModule(object)));
     for (const Answer& answer : CallLateBound(object))
         EXPECT_EQ(S_OK, answer.result) << ToAnsi(answer.check);
     object->Release();
