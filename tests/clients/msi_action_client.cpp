@@ -273,9 +273,14 @@ TEST(LaunchCondition, ARefusedInstallSaysWhatWasFound)
 
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), status);
     ASSERT_EQ(1u, g_messageBoxes.size());
-    EXPECT_EQ(L"This product needs .NET Framework 2.0: HKLM\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\"
-              L"v2.0.50727 not found: .NET Framework 2.0 is not installed",
-              g_messageBoxes[0]);
+    // Wine 8's installer engine itself creates the key, empty, in the calling thread before the
+    // first action (seen with WINEDEBUG=+reg; msiexec's own process does not), so the action finds
+    // either no key or one without Install: both say what was found.
+    const std::wstring& shown = g_messageBoxes[0];
+    const std::wstring key = L"This product needs .NET Framework 2.0: HKLM\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v2.0.50727 ";
+    EXPECT_TRUE(shown == key + L"not found: .NET Framework 2.0 is not installed" ||
+                shown == key + L"holds no Install: .NET Framework 2.0 is not installed")
+        << ToAnsi(shown);
 }
 
 // Handles an installer would never pass, and one that a caller closed: an error, never a crash,
